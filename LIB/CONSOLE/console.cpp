@@ -1,0 +1,232 @@
+#include "console.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <conio.h>
+#include <io.h>
+#define read_fd _read
+#define isatty_fd _isatty
+#else
+#include <termios.h>
+#include <unistd.h>
+#define read_fd read
+#define isatty_fd isatty
+#endif
+
+namespace {
+
+// Input is buffered here rather than in stdio so that the key press can
+// tell what is left of the previous answer's line from a new keystroke.
+char in_buf[4096];
+size_t in_pos = 0, in_len = 0;
+bool in_eof = false;
+const char *mem_data = nullptr;  // memory input, when set
+size_t mem_left = 0;
+bool mem_mode = false;
+int tty_state = -1;  // -1 unknown, 0 no, 1 yes
+
+char pending_remove[4096];
+
+bool input_is_tty()
+{
+    if (mem_mode) return false;
+    if (tty_state < 0) tty_state = isatty_fd(0) ? 1 : 0;
+    return tty_state == 1;
+}
+
+bool fill()
+{
+    if (in_pos < in_len) return true;
+    if (in_eof) return false;
+    in_pos = in_len = 0;
+    if (mem_mode) {
+        size_t n = mem_left < sizeof in_buf ? mem_left : sizeof in_buf;
+        memcpy(in_buf, mem_data, n);
+        mem_data += n;
+        mem_left -= n;
+        in_len = n;
+    } else {
+        for (;;) {
+            long n = read_fd(0, in_buf, sizeof in_buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n > 0) in_len = static_cast<size_t>(n);
+            break;
+        }
+    }
+    if (in_len == 0) {
+        in_eof = true;
+        return false;
+    }
+    return true;
+}
+
+int next_char()
+{
+    if (!fill()) return EOF;
+    return static_cast<unsigned char>(in_buf[in_pos++]);
+}
+
+int peek_char()
+{
+    if (!fill()) return EOF;
+    return static_cast<unsigned char>(in_buf[in_pos]);
+}
+
+bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// A raw keystroke from the terminal, not echoed, without Enter.
+void read_terminal_key()
+{
+#ifdef _WIN32
+    _getch();
+#else
+    struct termios saved, raw;
+    bool restore = tcgetattr(0, &saved) == 0;
+    if (restore) {
+        raw = saved;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(0, TCSANOW, &raw);
+    }
+    char c;
+    while (read(0, &c, 1) < 0 && errno == EINTR) {
+    }
+    if (restore) tcsetattr(0, TCSANOW, &saved);
+#endif
+}
+
+// The longest word a number can be; longer words are not numbers we take.
+const size_t NUMBER_WORD = 64;
+
+}  // namespace
+
+size_t ask_word(char *dst, size_t cap)
+{
+    fflush(stdout);
+    int c;
+    do c = next_char(); while (c != EOF && is_space(c));
+    if (c == EOF) stop_run(1, "\n\n\tEnd of input: no answer to the question above.\n");
+    size_t len = 0;
+    for (;;) {
+        if (len + 1 < cap) dst[len] = static_cast<char>(c);
+        len++;
+        c = peek_char();
+        if (c == EOF || is_space(c)) break;
+        in_pos++;
+    }
+    if (cap > 0) dst[len < cap ? len : cap - 1] = '\0';
+    return len;
+}
+
+bool ask_int(int *out)
+{
+    char word[NUMBER_WORD];
+    size_t len = ask_word(word, sizeof word);
+    if (len < sizeof word) {
+        char *end;
+        errno = 0;
+        long v = strtol(word, &end, 10);
+        if (end != word && *end == '\0' && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
+            *out = static_cast<int>(v);
+            return true;
+        }
+    }
+    printf("\n\tA whole number is expected here.\n");
+    return false;
+}
+
+bool ask_real(double *out)
+{
+    char word[NUMBER_WORD];
+    size_t len = ask_word(word, sizeof word);
+    if (len < sizeof word) {
+        char *end;
+        double v = strtod(word, &end);
+        if (end != word && *end == '\0' && std::isfinite(v)) {
+            *out = v;
+            return true;
+        }
+    }
+    printf("\n\tA number is expected here.\n");
+    return false;
+}
+
+void wait_key(void)
+{
+    fflush(stdout);
+    if (!input_is_tty()) {
+        next_char();
+        return;
+    }
+    // Drop what is left of the previous answer's line; a key typed ahead
+    // after it still counts.
+    while (in_pos < in_len) {
+        if (in_buf[in_pos++] == '\n') break;
+    }
+    if (in_pos < in_len) {
+        in_pos++;
+        return;
+    }
+    read_terminal_key();
+}
+
+void stop_run(int status, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vprintf(fmt, ap);
+    va_end(ap);
+    if (status != 0 && pending_remove[0]) {
+        remove(pending_remove);
+        pending_remove[0] = '\0';
+    }
+    wait_key();
+    fflush(stdout);
+    exit(status);
+}
+
+void remove_on_error(const char *native)
+{
+    pending_remove[0] = '\0';
+    if (native && strlen(native) < sizeof pending_remove) strcpy(pending_remove, native);
+}
+
+char *native_path(const char *text, char *out)
+{
+#ifdef _WIN32
+    strcpy(out, text);
+#else
+    const char *p = text;
+    char *o = out;
+    if (((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z')) && p[1] == ':') {
+        *o++ = static_cast<char>(p[0] | 0x20);
+        p += 2;
+        if (*p != '\\' && *p != '/' && *p) *o++ = '/';
+    }
+    for (; *p; p++) *o++ = *p == '\\' ? '/' : *p;
+    *o = '\0';
+#endif
+    return out;
+}
+
+FILE *open_path(const char *text, const char *mode)
+{
+    char native[4096];
+    if (strlen(text) >= sizeof native) return nullptr;
+    return fopen(native_path(text, native), mode);
+}
+
+void console_input_memory(const char *data, size_t size)
+{
+    mem_mode = true;
+    mem_data = data;
+    mem_left = size;
+    in_pos = in_len = 0;
+    in_eof = false;
+}

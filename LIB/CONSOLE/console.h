@@ -1,0 +1,57 @@
+// The console and file-system layer: the one place that knows the platform.
+//
+// Answers are whitespace-delimited words read from standard input; what
+// follows a word (its line end, say) stays in the input, as it would for a
+// formatted read. Every function here flushes standard output before it
+// waits, so a prompt is always visible before its answer is awaited.
+#ifndef CONSOLE_H
+#define CONSOLE_H
+
+#include <cstddef>
+#include <cstdio>
+
+// Reads one word into dst (at most cap-1 characters kept, always
+// terminated) and returns the word's full length, so that a caller can
+// refuse a word longer than it can hold. End of input before any word ends
+// the run: message, exit status 1.
+size_t ask_word(char *dst, size_t cap);
+
+// Read one word as a number. A word that is not wholly a number (or that is
+// out of range: int for ask_int, a finite double for ask_real) is discarded:
+// a short message says a number is expected and the result is false, so the
+// caller prints its prompt again and asks again.
+bool ask_int(int *out);
+bool ask_real(double *out);
+
+// One key press. On a terminal: a fresh keystroke, not echoed, no Enter
+// needed; the rest of the line of the previous answer does not count. Not a
+// terminal: exactly one character is consumed; at end of input, no wait.
+void wait_key(void);
+
+// Stop with a message: print it, remove the file named by remove_on_error
+// when status is not 0, wait for a key press, end the process with status.
+[[noreturn]] void stop_run(int status, const char *fmt, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+// The file (a native path) that an error stop must not leave behind, or
+// null for none. The text is copied.
+void remove_on_error(const char *native);
+
+// Native path of a path text built under c:\images\. On Windows the text
+// is the path. Elsewhere the drive "c:" becomes the folder "c" (letter in
+// lower case) and every backslash a '/': c:\images\F\M.asc opens
+// c/images/F/M.asc relative to the working directory. out must hold
+// strlen(text) + 1 bytes; returns out.
+char *native_path(const char *text, char *out);
+
+// fopen of the native path of a path text.
+FILE *open_path(const char *text, const char *mode);
+
+// Read answers from this memory instead of standard input, as from a pipe
+// (fuzz targets and unit tests). The bytes must outlive their use.
+void console_input_memory(const char *data, size_t size);
+
+#endif

@@ -1,0 +1,3 @@
+#ifndef IMAGE_H
+#define IMAGE_H
+#endif

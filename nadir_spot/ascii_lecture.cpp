@@ -1,0 +1,3 @@
+#include "nadir_spot.h"
+
+void ascii_lecture(void) {}

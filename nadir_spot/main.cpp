@@ -1,0 +1,8 @@
+#include "nadir_spot.h"
+
+int main()
+{
+    opening();
+    treatment();
+    return 0;
+}

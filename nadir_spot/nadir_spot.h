@@ -1,0 +1,41 @@
+// nadir_spot: the program state and the functions of the driver and readers.
+//
+// One run handles one model. Everything the run's steps pass to one another
+// lives in these globals, zero at start: opening() fills the dimensions,
+// names and files and calls one reader; the reader fills dtab; treatment()
+// searches dtab and writes the mask.
+#ifndef NADIR_SPOT_H
+#define NADIR_SPOT_H
+
+#include <cstdio>
+
+extern int nb_lig;          // lines of the model
+extern int nb_col;          // columns of the model
+extern int format;          // 0 text grid, 1 raw raster, negative: no model
+extern int itype;           // 0 16-bit samples, any other accepted answer 32-bit
+extern int mind, maxd;      // stored minimum and maximum of a descriptor read
+extern double dpix_size;    // pixel size in metres
+extern double X_min, Y_min; // lower-left corner, from a grid header
+extern double nodata;       // no-data value, from a grid header
+
+extern unsigned short **jtab;   // 16-bit samples, only while they are widened
+extern int **itab;              // integer samples of a raw raster
+extern double **dtab;           // altitudes in metres: the model searched
+extern unsigned char **tab_bin; // the mask: 255, 1 on the lowest pixels
+
+extern bool descr_OK;      // an existing descriptor was read
+
+extern char nomim1[128];   // folder path, then the model file's path
+extern char nomfic1[128];  // model name as typed
+extern char nomim2[128];   // folder path, then the output image's path
+extern char nomfic[128];   // output image name as typed
+
+extern FILE *f1;   // the model file
+extern FILE *f1d;  // the descriptor, open for reading or for writing
+
+void opening(void);
+void treatment(void);
+void dem_lecture(void);
+void ascii_lecture(void);
+
+#endif

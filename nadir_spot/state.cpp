@@ -1,0 +1,15 @@
+#include "nadir_spot.h"
+
+int nb_lig, nb_col, format, itype, mind, maxd;
+double dpix_size, X_min, Y_min, nodata;
+
+unsigned short **jtab;
+int **itab;
+double **dtab;
+unsigned char **tab_bin;
+
+bool descr_OK;
+
+char nomim1[128], nomfic1[128], nomim2[128], nomfic[128];
+
+FILE *f1, *f1d;
