@@ -38,4 +38,7 @@ void treatment(void);
 void dem_lecture(void);
 void ascii_lecture(void);
 
+// Error stops shared by the driver and the readers (exit status 1).
+[[noreturn]] void stop_no_memory(int lines, int columns);
+
 #endif
