@@ -7,6 +7,7 @@
 #ifndef NADIR_SPOT_H
 #define NADIR_SPOT_H
 
+#include <cstddef>
 #include <cstdio>
 
 extern int nb_lig;          // lines of the model
@@ -37,6 +38,11 @@ void opening(void);
 void treatment(void);
 void dem_lecture(void);
 void ascii_lecture(void);
+
+// Asks for a name (one word) until it leaves room, in a path text of at
+// most 127 characters, for `reserve` more characters after the `used` ones
+// already built; a longer answer is refused and the prompt asked again.
+void ask_name(const char *prompt, char *dst, size_t used, size_t reserve);
 
 // Error stops shared by the driver and the readers (exit status 1).
 [[noreturn]] void stop_no_memory(int lines, int columns);

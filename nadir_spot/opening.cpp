@@ -1,3 +1,187 @@
+// The opening dialogue: banner, folder and model names, format and depth,
+// the descriptor of a raw raster (read, or created from the answers), and
+// the hand-over to one reader.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "console.h"
 #include "nadir_spot.h"
 
-void opening(void) {}
+namespace {
+
+// Path texts are built in 128-byte buffers: at most 127 characters.
+const size_t PATH_MAX_TEXT = 127;
+const size_t BASE_LEN = 10;        // c:\images\ (the folder follows)
+const size_t LONGEST_SUFFIX = 7;   // _m2.raw
+
+// A menu question: the whole prompt and the read repeat until the answer
+// is a number no greater than `highest` and no lower than `lowest`.
+int ask_menu(const char *prompt, int lowest, int highest)
+{
+    int answer;
+    do printf("%s", prompt);
+    while (!ask_int(&answer) || answer > highest || answer < lowest);
+    return answer;
+}
+
+// A file to read, or null; a folder of that name is not a file (reading
+// one would fail only later, and look like an empty file).
+FILE *open_file(const char *text, const char *mode)
+{
+    FILE *f = open_path(text, mode);
+    struct stat st;
+    if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(f);
+        f = nullptr;
+    }
+    return f;
+}
+
+// The model file, or the "unknown" stop.
+FILE *open_model(const char *mode)
+{
+    FILE *f = open_file(nomim1, mode);
+    if (!f) stop_run(1, "\n File %s unknown\n", nomim1);
+    return f;
+}
+
+void check_dimensions(const char *from)
+{
+    if (nb_lig < 0 || nb_col < 0)
+        stop_run(1, "\n\n\tThe model size given %s is impossible: %d lines and %d columns.\n", from,
+                 nb_lig, nb_col);
+}
+
+// Reads the descriptor's six values. One that is missing keeps its value (a
+// descriptor of the dimensions alone is fine: the pixel size is asked); one
+// that is present but not a number stops the run rather than be guessed.
+void read_descriptor(const char *nomdescr1)
+{
+    int val = 0;
+    int *ints[5] = {&nb_lig, &nb_col, &val, &mind, &maxd};
+    char word[64];
+    for (int k = 0; k < 6; k++) {
+        if (fscanf(f1d, "%63s", word) != 1) break;
+        char *end;
+        errno = 0;
+        if (k < 5) {
+            long v = strtol(word, &end, 10);
+            if (*end || end == word || errno || v < -2147483647L - 1 || v > 2147483647L)
+                stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a whole number is expected.\n",
+                         nomdescr1, word);
+            *ints[k] = static_cast<int>(v);
+        } else {
+            double v = strtod(word, &end);
+            if (*end || end == word)
+                stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a number is expected.\n",
+                         nomdescr1, word);
+            dpix_size = v;
+        }
+    }
+}
+
+void raster_branch()
+{
+    itype = ask_menu("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t", -2147483647 - 1,
+                     1);
+    char nomdescr1[128];
+    strcpy(nomdescr1, nomim1);
+    strcat(nomim1, itype == 0 ? "_m2.raw" : "_m4.raw");
+    strcat(nomdescr1, itype == 0 ? "_m2.txt" : "_m4.txt");
+
+    f1 = open_model("rb");
+
+    f1d = open_file(nomdescr1, "r");
+    if (f1d) {
+        read_descriptor(nomdescr1);
+        descr_OK = true;
+        fclose(f1d);
+        f1d = nullptr;
+        check_dimensions("by the descriptor");
+    } else {
+        printf("\n No File %s \n\n", nomdescr1);
+        char native[128];
+        native_path(nomdescr1, native);
+        f1d = fopen(native, "w");
+        if (f1d)
+            remove_on_error(native);  // never leave a half-made descriptor
+        else
+            printf("\n\tWarning: the descriptor %s cannot be created; the model is read without it.\n",
+                   nomdescr1);
+        do printf("\n\tNumber of lines   ? ");
+        while (!ask_int(&nb_lig));
+        do printf("\n\tNumber of columns ? ");
+        while (!ask_int(&nb_col));
+        check_dimensions("in the answers");
+        do printf("\n\tPixel size (decimal value in meters) ? ");
+        while (!ask_real(&dpix_size));
+        int val = itype == 0 ? 2 : 4;
+        if (f1d) fprintf(f1d, "%d\n%d\n%d\n", nb_lig, nb_col, val);
+        descr_OK = false;
+    }
+
+    if (dpix_size == 0) {
+        do printf("\n\n\tPixel Size (decimal value in meters) ? ");
+        while (!ask_real(&dpix_size));
+    }
+    dem_lecture();
+}
+
+}  // namespace
+
+void opening(void)
+{
+    printf("\n\n\t**************************************************************");
+    printf("\n\t*                                                            *");
+    printf("\n\t*                      NADIR_SPOT                            *");
+    printf("\n\t*                                                            *");
+    printf("\n\t*                                                            *");
+    printf("\n\t*                                                            *");
+    printf("\n\t*                                                            *");
+    printf("\n\t*                          by the nadir_spot developers      *");
+    printf("\n\t*                               version of December 2026     *");
+    printf("\n\t*                                                            *");
+    printf("\n\t**************************************************************");
+    printf("\n\n\tThis program researches a value in a Digital Elevation Model \n");
+
+    strcpy(nomim1, "c:\\images\\");
+    char nomdir[128];
+    // The folder leaves room for the separator, a one-letter model name and
+    // the longest suffix.
+    ask_name("\n\n\tName of the File Folder located in the Directory C:images ? ", nomdir, BASE_LEN,
+             1 + 1 + LONGEST_SUFFIX);
+    strcat(nomim1, nomdir);
+    strcat(nomim1, "\\");
+    strcpy(nomim2, nomim1);
+
+    ask_name("\n\n\tName of Digital Elevation Model [DEM] (without any extension) ? ", nomfic1,
+             strlen(nomim1), LONGEST_SUFFIX);
+    strcat(nomim1, nomfic1);
+
+    format = ask_menu("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", -2147483647 - 1, 1);
+
+    if (format == 1) raster_branch();
+    if (format == 0) {
+        strcat(nomim1, ".asc");
+        f1 = open_model("r");
+        ascii_lecture();
+    }
+
+    printf("\n\n\tTHE DEM HAS :  ");
+    printf("\n            %d LINES", nb_lig);
+    printf("\n        AND %d COLUMNS\n", nb_col);
+}
+
+void ask_name(const char *prompt, char *dst, size_t used, size_t reserve)
+{
+    for (;;) {
+        printf("%s", prompt);
+        size_t len = ask_word(dst, 128);
+        if (used + len + reserve <= PATH_MAX_TEXT) return;
+        printf("\n\tThis name is too long: the path would be longer than %zu characters.\n",
+               PATH_MAX_TEXT);
+    }
+}

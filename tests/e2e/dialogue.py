@@ -1,0 +1,67 @@
+"""The program's console texts, composed the way a run prints them."""
+
+BANNER = (
+    "\n\n\t**************************************************************"
+    "\n\t*                                                            *"
+    "\n\t*                      NADIR_SPOT                            *"
+    "\n\t*                                                            *"
+    "\n\t*                                                            *"
+    "\n\t*                                                            *"
+    "\n\t*                                                            *"
+    "\n\t*                          by the nadir_spot developers      *"
+    "\n\t*                               version of December 2026     *"
+    "\n\t*                                                            *"
+    "\n\t**************************************************************"
+    "\n\n\tThis program researches a value in a Digital Elevation Model \n")
+FOLDER = "\n\n\tName of the File Folder located in the Directory C:images ? "
+MODEL = "\n\n\tName of Digital Elevation Model [DEM] (without any extension) ? "
+FORMAT = "\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t"
+DEPTH = "\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t"
+LINES = "\n\tNumber of lines   ? "
+COLUMNS = "\n\tNumber of columns ? "
+PIXEL = "\n\tPixel size (decimal value in meters) ? "
+PIXEL_AGAIN = "\n\n\tPixel Size (decimal value in meters) ? "
+UNIT = ("\n\n\tAre these values\n\t\t0 ====> in meters"
+        "\n\t\t1 ====> in decimeters\n\t\t2 ====> in centimeters"
+        "\n\t\t3 ====> in millimeters" "\n\t\t")
+LOCATE = "\n\n\tDo you want to locate these pixels ? "
+YES_NO = "\n\n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t"
+NOT_ANY = "\n\n\tNot any treatment "
+IMAGE_NAME = "\n\n\tName of this image (without .bmp extension) ? "
+SAVE = ("\n\n\tResulting File created"
+        "\n\n\tNote : the program saves the result as a bitmap image " + IMAGE_NAME)
+NOT_A_WHOLE_NUMBER = "\n\tA whole number is expected here.\n"
+NOT_A_NUMBER = "\n\tA number is expected here.\n"
+END_OF_INPUT = "\n\n\tEnd of input: no answer to the question above.\n"
+TOO_LONG = "\n\tThis name is too long: the path would be longer than 127 characters.\n"
+
+
+def base(folder="F", model="M"):
+    return BANNER + FOLDER + MODEL + FORMAT
+
+
+def unknown(path):
+    return "\n File %s unknown\n" % path
+
+
+def no_file(path):
+    return "\n No File %s \n\n" % path
+
+
+def frusmatrice(lines):
+    return "\n NbLig en frusmatrice %d " % lines
+
+
+def dynamic(lo, hi):
+    return "\n\n\tHypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d " % (lo, hi)
+
+
+def summary(lines, cols):
+    return "\n\n\tTHE DEM HAS :  \n            %d LINES\n        AND %d COLUMNS\n" % (lines, cols)
+
+
+def treatment(lo, hi, count):
+    return ("\n\n\tTreatment\n\n"
+            "\n\n\tAltitude value of the original DEM : "
+            "\n\t\tMin = %.6f   Max. = %.6f " % (lo, hi) +
+            "\n\n\tnumber of pixels with min value = %d " % count + LOCATE + YES_NO)

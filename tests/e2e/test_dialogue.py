@@ -1,0 +1,222 @@
+"""Whole runs of nadir_spot driven through standard input."""
+import os
+import struct
+import unittest
+
+from bmp import grey_bmp, mask
+from dialogue import *  # noqa: F401,F403 (the program's texts)
+from harness import Case, raw16, raw32
+
+TERRAIN = [[120, 118, 130, 140],
+           [117, 117, 125, 150],
+           [119, 121, 117, 160]]
+
+
+class RawRaster(Case):
+    def test_typical_run_16_bit_with_descriptor(self):
+        self.put("F", "M_m2.raw", raw16(TERRAIN))
+        self.put("F", "M_m2.txt", "3\n4\n2\n117\n160\n25.000000\n")
+        r = self.run_nadir("F\nM\n1\n0\n0\n0\nN\n")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + frusmatrice(3) +
+                         dynamic(117, 160) + UNIT + summary(3, 4) + treatment(117, 160, 3) + SAVE)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "N.bmp"), mask(TERRAIN, 117))
+        self.assertEqual(r.read("F", "M_m2.txt"), b"3\n4\n2\n117\n160\n25.000000\n",
+                         "an existing descriptor is left untouched")
+
+    def test_32_bit_without_descriptor_creates_it(self):
+        rows = [[-5000, 2500, 1000000], [7, -5000, 3]]
+        self.put("F", "M_m4.raw", raw32(rows))
+        # Pixel size 0 is asked again once; the key is pressed with a blank line.
+        r = self.run_nadir("F\nM\n1\n1\n2\n3\n0\n\n12.5\n3\n0\nout\n")
+        desc = "c:\\images\\F\\M_m4.txt"
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + no_file(desc) + LINES +
+                         COLUMNS + PIXEL + PIXEL_AGAIN + dynamic(-5000, 1000000) + UNIT +
+                         summary(2, 3) + treatment(-5.0, 1000.0, 2) + SAVE)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "M_m4.txt"), b"2\n3\n4\n-5000\n1000000\n12.500000\n")
+        self.assertEqual(r.read("F", "out.bmp"), mask(rows, -5000))
+
+    def test_descriptor_pixel_size_zero_is_asked_once(self):
+        self.put("F", "M_m4.raw", raw32([[1, 2]]))
+        self.put("F", "M_m4.txt", "1 2 4 1 2 0")
+        r = self.run_nadir("F M 1 1 0 0 1")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + PIXEL_AGAIN +
+                         dynamic(1, 2) + UNIT + summary(1, 2) + treatment(1, 2, 1) + NOT_ANY)
+        self.assertEqual(r.rc, 0)
+
+    def test_short_descriptor_keeps_zeros_and_asks_pixel_size(self):
+        self.put("F", "M_m4.raw", raw32([[4, 4, 9]]))
+        self.put("F", "M_m4.txt", "1\n3\n")
+        r = self.run_nadir("F M 1 1 2.5 0 1")
+        self.assertTrue(r.stdout.startswith(BANNER + FOLDER + MODEL + FORMAT + DEPTH + PIXEL_AGAIN))
+        self.assertIn(treatment(4, 9, 2), r.stdout)
+        self.assertEqual(r.read("F", "M_m4.txt"), b"1\n3\n")
+
+    def test_negative_depth_answer_reads_32_bit_and_writes_4(self):
+        self.put("F", "M_m4.raw", raw32([[10, 20]]))
+        r = self.run_nadir("F M 1 -3 1 2 1 0 1")
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "M_m4.txt"), b"1\n2\n4\n10\n20\n1.000000\n")
+
+    def test_units_convert_to_metres(self):
+        self.put("F", "M_m2.raw", raw16([[1234, 65535]]))
+        self.put("F", "M_m2.txt", "1 2 2 0 0 1")
+        for unit, lo, hi in ((0, 1234.0, 65535.0), (1, 123.4, 6553.5), (2, 12.34, 655.35),
+                             (3, 1.234, 65.535)):
+            r = self.run_nadir("F M 1 0 %d 1" % unit)
+            self.assertIn(dynamic(1234, 65535) + UNIT + summary(1, 2) + treatment(lo, hi, 1),
+                          r.stdout)
+
+
+class Grid(Case):
+    GRID = ("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 5\nNODATA_value -9999\n"
+            "1.5 2 1.5\n4 1.5 6\n")
+
+    def test_grid_run_marks_every_tie(self):
+        self.put("F", "G.asc", self.GRID)
+        r = self.run_nadir("F\nG\n0\n0\nmask\n")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + "\n" + summary(2, 3) +
+                         treatment(1.5, 6, 3) + SAVE)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "mask.bmp"), mask([[1.5, 2, 1.5], [4, 1.5, 6]], 1.5))
+
+    def test_nan_cells_are_neither_extremes_nor_marked(self):
+        self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                 "nodata_value -9999\nnan -3\n-3 -1\n")
+        r = self.run_nadir("F G 0 0 m")
+        self.assertIn(treatment(-3, -1, 2), r.stdout)
+        self.assertEqual(r.read("F", "m.bmp"), grey_bmp([[255, 1], [1, 255]]))
+
+    def test_all_negative_altitudes_report_their_true_maximum(self):
+        self.put("F", "G.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                 "nodata_value -9999\n-20 -7.25\n")
+        r = self.run_nadir("F G 0 1")
+        self.assertIn(treatment(-20, -7.25, 1), r.stdout)
+
+    def test_nodata_below_every_altitude_is_the_minimum(self):
+        self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
+                 "nodata_value -9999\n-9999 10\n11 -9999\n")
+        r = self.run_nadir("F G 0 1")
+        self.assertIn(treatment(-9999, 11, 2), r.stdout)
+
+
+class Menus(Case):
+    def test_format_repeats_in_full_on_too_high_and_non_numeric(self):
+        self.put("F", "G.asc", Grid.GRID)
+        r = self.run_nadir("F G 2 x 0 1")
+        self.assertTrue(r.stdout.startswith(BANNER + FOLDER + MODEL + FORMAT + FORMAT +
+                                            NOT_A_WHOLE_NUMBER + FORMAT + "\n"))
+
+    def test_locate_repeats_only_its_choices(self):
+        self.folder("F")
+        r = self.run_nadir("F M -1 2 -1 yes 0 img")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + summary(0, 0) +
+                         treatment(10000000, 0, 0) + YES_NO + YES_NO + NOT_A_WHOLE_NUMBER +
+                         YES_NO + SAVE)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "img.bmp"), grey_bmp([]), "an empty model saves 1078 bytes")
+
+    def test_depth_and_unit_repeat(self):
+        self.put("F", "M_m2.raw", raw16([[3]]))
+        self.put("F", "M_m2.txt", "1 1 2 3 3 1")
+        r = self.run_nadir("F M 1 5 0 4 -1 0 1")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + DEPTH + frusmatrice(1) +
+                         dynamic(3, 3) + UNIT + UNIT + UNIT + summary(1, 1) + treatment(3, 3, 1) +
+                         NOT_ANY)
+
+
+class Stops(Case):
+    def test_missing_model_file(self):
+        self.folder("F")
+        r = self.run_nadir("F M 1 0")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH +
+                         unknown("c:\\images\\F\\M_m2.raw"))
+        self.assertEqual(r.rc, 1)
+        r = self.run_nadir("F M 0")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + unknown("c:\\images\\F\\M.asc"))
+        self.assertEqual(r.rc, 1)
+
+    def test_answer_no_ends_with_status_0_and_no_image(self):
+        self.put("F", "G.asc", Grid.GRID)
+        r = self.run_nadir("F G 0 1")
+        self.assertTrue(r.stdout.endswith(NOT_ANY))
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(sorted(os.listdir(r.path("F"))), ["G.asc"])
+
+    def test_end_of_input_stops_with_status_1(self):
+        r = self.run_nadir("F M")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + END_OF_INPUT)
+        self.assertEqual(r.rc, 1)
+
+    def test_end_of_input_never_leaves_a_half_made_descriptor(self):
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        for answers in ("F M 1 0", "F M 1 0 1", "F M 1 0 1 2", "F M 1 0 1 2 0"):
+            r = self.run_nadir(answers)
+            self.assertTrue(r.stdout.endswith(END_OF_INPUT), answers)
+            self.assertEqual(r.rc, 1)
+            self.assertFalse(r.exists("F", "M_m2.txt"), answers)
+
+    def test_negative_dimensions_stop(self):
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        r = self.run_nadir("F M 1 0 -1 2 1")
+        self.assertTrue(r.stdout.endswith(LINES + COLUMNS + "\n\n\tThe model size given in the answers "
+                                          "is impossible: -1 lines and 2 columns.\n"))
+        self.assertEqual(r.rc, 1)
+        self.assertFalse(r.exists("F", "M_m2.txt"))
+        self.put("F", "M_m2.txt", "1 -2 2 0 0 1")
+        r = self.run_nadir("F M 1 0")
+        self.assertTrue(r.stdout.endswith(DEPTH + "\n\n\tThe model size given by the descriptor "
+                                          "is impossible: 1 lines and -2 columns.\n"))
+        self.assertEqual(r.rc, 1)
+
+    def test_damaged_descriptor_value_stops(self):
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        self.put("F", "M_m2.txt", "1\n2x\n2\n")
+        r = self.run_nadir("F M 1 0")
+        self.assertTrue(r.stdout.endswith("\n\n\tThe descriptor c:\\images\\F\\M_m2.txt holds \"2x\" "
+                                          "where a whole number is expected.\n"))
+        self.assertEqual(r.rc, 1)
+
+    def test_descriptor_that_cannot_be_created_warns_and_loads(self):
+        self.put("F", "M_m2.raw", raw16([[5, 6]]))
+        os.makedirs(self.folder("F") + "/M_m2.txt")  # a folder in the way, even for root
+        r = self.run_nadir("F M 1 0 1 2 1 0 1")
+        desc = "c:\\images\\F\\M_m2.txt"
+        self.assertIn(no_file(desc) + "\n\tWarning: the descriptor %s cannot be created; the model "
+                      "is read without it.\n" % desc + LINES, r.stdout)
+        self.assertIn(treatment(5, 6, 1), r.stdout)
+        self.assertEqual(r.rc, 0)
+
+    def test_image_that_cannot_be_written(self):
+        self.put("F", "G.asc", Grid.GRID)
+        r = self.run_nadir("F G 0 0 nofolder\\img")
+        self.assertTrue(r.stdout.endswith(SAVE + "\n\n\tThe image c:\\images\\F\\nofolder\\img.bmp "
+                                          "cannot be written.\n"))
+        self.assertEqual(r.rc, 1)
+
+
+class Names(Case):
+    def test_names_too_long_for_a_path_are_asked_again(self):
+        self.put("F", "G.asc", Grid.GRID)
+        # Folder: 10 + 109 + 1 + 1 + 7 = 128 is one too many; 108 fits.
+        long_dir = "d" * 109
+        r = self.run_nadir("%s F G 0 0 %s img" % (long_dir, "i" * 112))
+        self.assertTrue(r.stdout.startswith(BANNER + FOLDER + TOO_LONG + FOLDER + MODEL))
+        self.assertTrue(r.stdout.endswith(SAVE + TOO_LONG + IMAGE_NAME))
+        self.assertTrue(r.exists("F", "img.bmp"))
+
+    def test_longest_names_fit(self):
+        folder = "d" * 100
+        model = "m" * 9  # 10 + 100 + 1 + 9 + 7 = 127
+        self.put(folder, model + "_m4.raw", raw32([[1]]))
+        self.put(folder, model + "_m4.txt", "1 1 4 1 1 1")
+        image = "i" * 12  # 10 + 100 + 1 + 12 + 4 = 127
+        r = self.run_nadir("%s %s 1 1 0 0 %s" % (folder, model, image))
+        self.assertEqual(r.rc, 0)
+        self.assertNotIn(TOO_LONG, r.stdout)
+        self.assertTrue(r.exists(folder, image + ".bmp"))
+
+
+if __name__ == "__main__":
+    unittest.main()
