@@ -50,6 +50,13 @@ char *native_path(const char *text, char *out);
 // fopen of the native path of a path text.
 FILE *open_path(const char *text, const char *mode);
 
+#ifdef NADIR_FUZZING
+// Fuzz builds: a stop jumps here with status + 1 instead of ending the
+// process, so that one process can run the dialogue over and over.
+#include <csetjmp>
+extern jmp_buf *console_exit_jump;
+#endif
+
 // Read answers from this memory instead of standard input, as from a pipe
 // (fuzz targets and unit tests). The bytes must outlive their use.
 void console_input_memory(const char *data, size_t size);
