@@ -18,8 +18,10 @@ start)
     rm -rf "$WINEPREFIX"
   fi
   mkdir -p "$WINEPREFIX"
-  # Wine's background processes must not hold the test runner's pipes.
-  wineserver -p </dev/null >/dev/null 2>&1
+  # Kept up for the run (should the run be cut short, it still ends a minute
+  # after its last program). Wine's background processes must not hold the
+  # test runner's pipes.
+  wineserver -p60 </dev/null >/dev/null 2>&1
   wineboot -i </dev/null >/dev/null 2>&1
   mkdir -p "$WINEPREFIX/drive_c/images"
   echo "Wine prefix ready: $WINEPREFIX"
