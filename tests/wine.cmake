@@ -1,10 +1,19 @@
-# The tests of a Windows build. Executables are linked statically; a cross
-# build runs every test under Wine, in a prefix of the run's own that a ctest
-# fixture creates before the first test and removes after the last.
+# The tests of a Windows build. Executables are linked statically, and the
+# end-to-end tests share one c:\images\. A cross build runs every test under
+# Wine, in a prefix of the run's own that a ctest fixture creates before the
+# first test and removes after the last.
 
 foreach(tool unit_tests console_probe)
   if(MINGW)
     target_link_options(${tool} PRIVATE -static)
+  endif()
+endforeach()
+
+# One c:\images\ for every program of the run: end-to-end tests take turns.
+get_property(_tests DIRECTORY PROPERTY TESTS)
+foreach(t ${_tests})
+  if(t MATCHES "^e2e\\.")
+    set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK images)
   endif()
 endforeach()
 
@@ -45,8 +54,6 @@ foreach(t ${_tests})
   set_property(TEST ${t} APPEND PROPERTY FIXTURES_REQUIRED wine)
   set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT ${_wine_env})
   if(t MATCHES "^e2e\\.")
-    # One c:\images\ for the whole prefix: end-to-end tests take turns.
     set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT "NADIR_WINE=${CMAKE_CROSSCOMPILING_EMULATOR}")
-    set_property(TEST ${t} APPEND PROPERTY RESOURCE_LOCK wine_images)
   endif()
 endforeach()

@@ -76,7 +76,7 @@ bool fill()
         }
 #endif
         for (;;) {
-            long n = read_fd(0, in_buf, sizeof in_buf);
+            long n = read_fd(0, in_buf, static_cast<unsigned>(sizeof in_buf));
             if (n < 0 && errno == EINTR) continue;
             if (n > 0) in_len = static_cast<size_t>(n);
             break;
