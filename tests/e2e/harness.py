@@ -131,10 +131,10 @@ class Case(unittest.TestCase):
         os.makedirs(d, exist_ok=True)
         return d
 
-    def run_nadir(self, answers, binary=None, env=None):
+    def run_nadir(self, answers, binary=None, env=None, args=()):
         if isinstance(answers, str):
             answers = answers.encode("latin-1")
-        proc = subprocess.run(command(binary or BIN), input=answers, stdout=subprocess.PIPE,
+        proc = subprocess.run(command(binary or BIN) + list(args), input=answers, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, cwd=self.root, timeout=TIMEOUT,
                               env=program_env(env))
         self.assertEqual(proc.stderr, b"", "nothing goes to standard error")
