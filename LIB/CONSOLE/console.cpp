@@ -7,15 +7,21 @@
 #include <cstring>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #include <conio.h>
+#include <fcntl.h>
 #include <io.h>
 #define read_fd _read
-#define isatty_fd _isatty
 #else
 #include <termios.h>
 #include <unistd.h>
 #define read_fd read
-#define isatty_fd isatty
 #endif
 
 namespace {
@@ -35,7 +41,16 @@ char pending_remove[4096];
 bool input_is_tty()
 {
     if (mem_mode) return false;
-    if (tty_state < 0) tty_state = isatty_fd(0) ? 1 : 0;
+    if (tty_state < 0) {
+#ifdef _WIN32
+        // A console, not merely a character device: the null device is one
+        // too, and a key read from it would wait for a console forever.
+        DWORD mode;
+        tty_state = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) ? 1 : 0;
+#else
+        tty_state = isatty(0) ? 1 : 0;
+#endif
+    }
     return tty_state == 1;
 }
 
@@ -51,8 +66,17 @@ bool fill()
         mem_left -= n;
         in_len = n;
     } else {
+#ifdef _WIN32
+        // Bytes as they come: a text-mode read would drop the CR of CR LF
+        // (harmless) but also end the input at the first Ctrl-Z byte.
+        static bool binary = false;
+        if (!binary) {
+            _setmode(0, _O_BINARY);
+            binary = true;
+        }
+#endif
         for (;;) {
-            long n = read_fd(0, in_buf, sizeof in_buf);
+            long n = read_fd(0, in_buf, static_cast<unsigned>(sizeof in_buf));
             if (n < 0 && errno == EINTR) continue;
             if (n > 0) in_len = static_cast<size_t>(n);
             break;
@@ -83,7 +107,9 @@ bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 void read_terminal_key()
 {
 #ifdef _WIN32
-    _getch();
+    // Function and arrow keys arrive as a prefix byte and a code: one key.
+    int c = _getch();
+    if (c == 0 || c == 0xE0) _getch();
 #else
     struct termios saved, raw;
     bool restore = tcgetattr(0, &saved) == 0;

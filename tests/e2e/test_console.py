@@ -3,13 +3,15 @@ import os
 import subprocess
 import unittest
 
+from harness import command, windows_text
+
 PROBE = os.environ.get("NADIR_CONSOLE_PROBE", "")
 
 
-def probe(steps, data):
-    proc = subprocess.run([PROBE] + steps, input=data, stdout=subprocess.PIPE,
+def probe(steps, data, stdin=None):
+    proc = subprocess.run(command(PROBE) + steps, input=data, stdin=stdin, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=20)
-    return proc.stdout.decode(), proc.returncode
+    return windows_text(proc.stdout).decode(), proc.returncode
 
 
 @unittest.skipUnless(PROBE, "NADIR_CONSOLE_PROBE is not set")
@@ -56,6 +58,21 @@ class PipedAnswers(unittest.TestCase):
         out, rc = probe(["key", "key"], b"")
         self.assertEqual(out, "key? [key]\nkey? [key]\n")
         self.assertEqual(rc, 0)
+
+    def test_windows_line_ends_and_control_bytes_are_read_as_sent(self):
+        # A script saved with CR LF: the CR is whitespace and the key takes
+        # one byte of the line end; a Ctrl-Z byte is part of a word, not the
+        # end of the input (as it would be on a text-mode read on Windows).
+        out, rc = probe(["int", "key", "int", "word", "word"], b"1\r\n2\r\n\r\nname\r\na\x1ab\r\n")
+        self.assertEqual(out, "int? [int 1]\nkey? [key]\nint? [int 2]\nword? [word name 4]\n"
+                              "word? [word a\x1ab 3]\n")
+        self.assertEqual(rc, 0)
+
+    def test_key_from_the_null_device_does_not_wait(self):
+        # The null device is a character device, not a console or terminal.
+        out, rc = probe(["key", "int"], None, stdin=subprocess.DEVNULL)
+        self.assertEqual(out, "key? [key]\nint? \n\n\tEnd of input: no answer to the question above.\n")
+        self.assertEqual(rc, 1)
 
     def test_error_stop_exits_with_status_1(self):
         out, rc = probe(["stop"], b"")
