@@ -229,8 +229,9 @@ int SauveBMP(const char *Nom, const unsigned char *const *Buff, int NbCol, int N
         }
     }
 
+    // No staging row for an image without lines: its width may be anything.
     unsigned char *row = nullptr;
-    if (larg < TBuff) {
+    if (larg < TBuff && NbLig > 0) {
         row = new (std::nothrow) unsigned char[(size_t)TBuff]();
         if (!row) return -1;
     }
@@ -290,9 +291,10 @@ unsigned char **read_rows(FILE *f, int32_t lines, bool top_down, size_t larg, si
     while (made < lines && (m[made] = new (std::nothrow) unsigned char[larg]) != nullptr) made++;
     bool ok = made == lines;
     // Unpadded rows are read straight into their line; padded ones through
-    // the staging row, which drops the padding.
+    // the staging row, which drops the padding. Without lines the width is
+    // not vouched for by the file size: no staging row then.
     unsigned char *row = nullptr;
-    if (ok && larg < TBuff) {
+    if (ok && lines > 0 && larg < TBuff) {
         row = new (std::nothrow) unsigned char[TBuff];
         ok = row != nullptr;
     }

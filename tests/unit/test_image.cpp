@@ -458,6 +458,15 @@ TEST_F(ImageFiles, ReaderTakesEmptyAndWideImages)
     EXPECT_EQ(nl, 0);
     EXPECT_EQ(nc, 5);
     release(m, nl);
+    // No lines, whatever the width: nothing is staged for rows that are not
+    // there (a staging row of the width would take 6 GiB here).
+    ASSERT_EQ(SauveBMP(at("e.bmp").c_str(), nullptr, 2147483647, 0, 2, nullptr), 0);
+    EXPECT_EQ(slurp(at("e.bmp")).size(), 54u);
+    m = load(at("e.bmp"), nc, nl, type, nullptr);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(nc, 2147483647);
+    EXPECT_EQ(nl, 0);
+    release(m, nl);
     // No columns: empty lines.
     valid_file(at("e.bmp"), 2, 0, 4);
     m = load(at("e.bmp"), nc, nl, type, nullptr);
