@@ -3,7 +3,7 @@
 # Wine, in a prefix of the run's own that a ctest fixture creates before the
 # first test and removes after the last.
 
-foreach(tool unit_tests console_probe)
+foreach(tool unit_tests console_probe bmp_tool)
   if(MINGW)
     target_link_options(${tool} PRIVATE -static)
   endif()
