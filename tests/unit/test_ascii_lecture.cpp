@@ -217,8 +217,8 @@ TEST_F(AsciiLecture, DamagedHeadersStop)
         {"ncols -2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2",
          "cannot have 1 lines and -2 columns"},
         // 3 x 3 values need at least 17 bytes.
-        {"ncols 3 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1 2 3 4 5 6 7 8",
-         "announces 3 lines and 3 columns: more values than the 15 bytes"},
+        {"ncols 3 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1 2 3 4 5 6 7 89",
+         "announces 3 lines and 3 columns: more values than the 16 bytes"},
         {"ncols 100000 nrows 100000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1",
          "announces 100000 lines and 100000 columns"},
     };
