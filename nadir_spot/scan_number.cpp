@@ -46,7 +46,7 @@ const char *scan_with_strtod(const char *p, const char *end, double *out)
 
 }  // namespace
 
-const char *scan_number(const char *p, const char *end, double *out)
+const char *scan_number_any(const char *p, const char *end, double *out)
 {
     const char *s = p;
     bool neg = false;

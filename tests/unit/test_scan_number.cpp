@@ -22,25 +22,30 @@ uint64_t bits(double v)
     return b;
 }
 
-// Compares the scanner on [s, s+n) with strtod on a NUL-terminated copy.
+// Compares the scanner on [s, s+n) with strtod on a NUL-terminated copy,
+// twice: in a buffer of exactly n bytes (the sanitizers catch a read past
+// end) and followed by blanks, as in a grid, where longer reads are allowed.
 ::testing::AssertionResult same_as_strtod(const std::string &text, size_t n)
 {
     std::string copy = text.substr(0, n);
     char *stop;
     double want = strtod(copy.c_str(), &stop);
     size_t want_used = static_cast<size_t>(stop - copy.c_str());
-    // A heap copy of exactly n bytes: the sanitizers catch a read past end.
-    char *buf = static_cast<char *>(malloc(n ? n : 1));
-    memcpy(buf, text.data(), n);
-    double got = 12345.0;
-    size_t used = static_cast<size_t>(scan_number(buf, buf + n, &got) - buf);
-    free(buf);
-    if (used == want_used && (want_used == 0 || bits(got) == bits(want)))
-        return ::testing::AssertionSuccess();
-    char msg[256];
-    snprintf(msg, sizeof msg, "expected %a using %zu bytes, got %a using %zu bytes", want, want_used,
-             got, used);
-    return ::testing::AssertionFailure() << "\"" << copy << "\": " << msg;
+    for (size_t pad : {size_t(0), size_t(32)}) {
+        char *buf = static_cast<char *>(malloc(n + pad ? n + pad : 1));
+        memcpy(buf, text.data(), n);
+        memset(buf + n, ' ', pad);
+        double got = 12345.0;
+        size_t used = static_cast<size_t>(scan_number(buf, buf + n + pad, &got) - buf);
+        free(buf);
+        if (used != want_used || (want_used != 0 && bits(got) != bits(want))) {
+            char msg[256];
+            snprintf(msg, sizeof msg, "expected %a using %zu bytes, got %a using %zu bytes (%zu blanks after)",
+                     want, want_used, got, used, pad);
+            return ::testing::AssertionFailure() << "\"" << copy << "\": " << msg;
+        }
+    }
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult same_as_strtod(const std::string &text)
@@ -60,7 +65,7 @@ TEST(ScanNumber, CommonGridShapes)
 TEST(ScanNumber, StopsWhereStrtodStops)
 {
     for (const char *s : {"", "-", "+", ".", "-.", "+-1", "--1", "e5", ".e5", "1e", "1e+",
-                          "1e-x", "1.5.2", "12abc", "1,5", "3 4", "1..2", "0x", "0xg", "1x2",
+                          "1e-x", "1.5.2", "12abc", "1,5", "3 4", "1..2", "0x", "0xg", "1x2", "12:", "3/4", "7:5", "1.2:",
                           "-9999\t", "5e+-3", "abc"})
         EXPECT_TRUE(same_as_strtod(s));
 }
@@ -93,7 +98,8 @@ TEST(ScanNumber, RangeBoundariesAndSubnormals)
 TEST(ScanNumber, NeverReadsPastEnd)
 {
     // Every prefix of a number is scanned as strtod scans that prefix alone.
-    for (const char *s : {"-1234.5678e-12", "0x1.8p3", "infinity", "nan(12)", "1e22"}) {
+    for (const char *s : {"-1234.5678e-12", "0x1.8p3", "infinity", "nan(12)", "1e22",
+                          "-1234567.1234567x", "+1234567.12345678", "1234567.1234567e-3"}) {
         std::string t = s;
         for (size_t n = 0; n <= t.size(); n++) EXPECT_TRUE(same_as_strtod(t, n)) << n;
     }
@@ -126,7 +132,7 @@ std::string random_decimal(std::mt19937_64 &rng)
         int e = range == 0 ? pick(23) : range == 1 ? pick(30) : range == 2 ? 280 + pick(60) : pick(400);
         if (pick(20) != 0) s += std::to_string(e);
     }
-    if (pick(10) == 0) s += " x.e+-0"[pick(7)];
+    if (pick(10) == 0) s += " x.e+-0:/"[pick(9)];
     return s;
 }
 
