@@ -68,8 +68,9 @@ inline const char *scan_number(const char *p, const char *end, double *out)
 {
 #if defined(__GNUC__) && FLT_EVAL_METHOD == 0
     using namespace scan_detail;
-    // Room for a sign, 7 digits, a point, 8 bytes of fraction and the byte after.
-    if (end - p >= 18) {
+    // Room for a sign, 7 digits, a point and 8 bytes of fraction: the byte
+    // after a fraction is read only when it has fewer than 8 digits.
+    if (end - p >= 17) {
         const char *s = p;
         bool neg = *s == '-';
         s += neg || *s == '+';
