@@ -1,3 +1,202 @@
-#include "nadir_spot.h"
+// ascii_lecture: a text grid (header, then nb_lig lines of nb_col decimal
+// altitudes in metres) into dtab. The file is read in large blocks and
+// every value goes through scan_number: no formatted read per value.
+#include <cstdio>
+#include <cstring>
 
-void ascii_lecture(void) {}
+#include "console.h"
+#include "nadir_spot.h"
+#include "nrutil.h"
+#include "readers.h"
+#include "scan_number.h"
+
+namespace {
+
+const size_t BLOCK = size_t(1) << 20;
+// A word is always whole in the buffer up to this length; a longer word is
+// never taken as a number.
+const ptrdiff_t LONGEST_WORD = 4096;
+
+char buf[BLOCK + LONGEST_WORD];
+const char *cur, *lim;    // the unread bytes of buf
+bool at_eof;              // nothing more to read after lim
+long long bytes_before;   // bytes of the file before buf[0]
+
+inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Keeps the unread bytes, moved to the front, and reads the next block
+// after them.
+void refill(void)
+{
+    size_t keep = static_cast<size_t>(lim - cur);
+    bytes_before += cur - buf;
+    memmove(buf, cur, keep);
+    size_t want = sizeof buf - keep;
+    size_t got = fread(buf + keep, 1, want, f1);
+    if (got < want) {
+        if (ferror(f1)) stop_run(1, MSG_GRID_UNREADABLE);
+        at_eof = true;
+    }
+    cur = buf;
+    lim = buf + keep + got;
+}
+
+// Skips whitespace up to the next word, which is then whole in the buffer
+// (unless longer than LONGEST_WORD). False at the end of the file.
+bool next_word(void)
+{
+    for (;;) {
+        while (cur < lim && is_space(*cur)) cur++;
+        if (cur < lim) break;
+        if (at_eof) return false;
+        refill();
+    }
+    if (lim - cur < LONGEST_WORD && !at_eof) refill();
+    return true;
+}
+
+const char *word_end(void)
+{
+    const char *q = cur;
+    while (q < lim && !is_space(*q)) q++;
+    return q;
+}
+
+int shown(const char *w, const char *we)
+{
+    return we - w < SHOWN_WORD ? static_cast<int>(we - w) : SHOWN_WORD;
+}
+
+bool whole_number(const char *w, const char *we, double *v)
+{
+    return we > w && scan_number(w, we, v) == we;
+}
+
+bool whole_int(const char *w, const char *we, int *v)
+{
+    const char *s = w;
+    bool neg = s < we && *s == '-';
+    if (s < we && (*s == '-' || *s == '+')) s++;
+    if (s == we) return false;
+    long long x = 0;
+    for (; s < we; s++) {
+        if (*s < '0' || *s > '9') return false;
+        x = x * 10 + (*s - '0');
+        if (x > 2147483648LL) return false;
+    }
+    if (neg) x = -x;
+    if (x > 2147483647LL) return false;
+    *v = static_cast<int>(x);
+    return true;
+}
+
+// Header entries: the six of the standard order, then dy (read, unused).
+enum Entry { NCOLS, NROWS, XLL, YLL, CELLSIZE, NODATA, DY, POSITIONAL };
+
+struct Keyword {
+    const char *word;
+    Entry entry;
+};
+const Keyword keywords[] = {{"ncols", NCOLS},        {"nrows", NROWS},     {"xllcorner", XLL},
+                            {"xllcenter", XLL},      {"yllcorner", YLL},   {"yllcenter", YLL},
+                            {"cellsize", CELLSIZE},  {"dx", CELLSIZE},     {"dy", DY},
+                            {"nodata_value", NODATA}};
+
+Entry keyword_entry(const char *w, const char *we)
+{
+    size_t n = static_cast<size_t>(we - w);
+    for (const Keyword &k : keywords) {
+        if (strlen(k.word) != n) continue;
+        size_t i = 0;
+        while (i < n && (w[i] >= 'A' && w[i] <= 'Z' ? w[i] | 0x20 : w[i]) == k.word[i]) i++;
+        if (i == n) return k.entry;
+    }
+    return POSITIONAL;
+}
+
+// Reads the header. A keyword sets its own entry wherever it comes; another
+// word takes the entry of its position. The header ends at a word in a
+// keyword's place that reads as a number (the first altitude, left unread:
+// a header without its no-data entry has five entries), or at a word that
+// is no keyword after six entries.
+void read_header(void)
+{
+    for (int position = 0; next_word(); position++) {
+        const char *we = word_end();
+        Entry entry = keyword_entry(cur, we);
+        if (entry == POSITIONAL) {
+            double v;
+            if (position >= 6 || whole_number(cur, we, &v)) return;
+            entry = static_cast<Entry>(position);
+        }
+        char keyword[61];  // for messages: the next read may move the buffer
+        snprintf(keyword, sizeof keyword, "%.*s", static_cast<int>(we - cur), cur);
+        cur = we;
+        if (!next_word()) stop_run(1, MSG_GRID_HEADER_ENDS, keyword);
+        we = word_end();
+        bool ok;
+        double v = 0.0;
+        if (entry == NCOLS) ok = whole_int(cur, we, &nb_col);
+        else if (entry == NROWS) ok = whole_int(cur, we, &nb_lig);
+        else ok = whole_number(cur, we, &v);
+        if (!ok)
+            stop_run(1, MSG_GRID_BAD_HEADER, keyword,
+                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number",
+                     shown(cur, we), cur);
+        if (entry == XLL) X_min = v;
+        else if (entry == YLL) Y_min = v;
+        else if (entry == CELLSIZE) dpix_size = v;
+        else if (entry == NODATA) nodata = v;
+        cur = we;
+    }
+}
+
+[[noreturn]] void bad_value(int l, int c)
+{
+    if (cur == lim) stop_run(1, MSG_GRID_ENDS, l + 1, c + 1);
+    const char *we = word_end();
+    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, shown(cur, we), cur);
+}
+
+// The values, line by line. Each must be a whole word that reads as a
+// number; the buffer always holds a whole word before it is scanned.
+void read_values(void)
+{
+    for (int l = 0; l < nb_lig; l++) {
+        if (l > 0 && l % 100 == 0) printf("\tline %d                   \r", l);
+        double *row = dtab[l];
+        for (int c = 0; c < nb_col; c++) {
+            while (cur < lim && is_space(*cur)) cur++;
+            if (lim - cur < LONGEST_WORD && !at_eof && !next_word()) bad_value(l, c);
+            const char *q = scan_number(cur, lim, &row[c]);
+            if (q == cur || (q < lim ? !is_space(*q) : !at_eof)) bad_value(l, c);
+            cur = q;
+        }
+    }
+}
+
+}  // namespace
+
+void ascii_lecture(void)
+{
+    printf("\n");
+    long long left = stream_bytes_left(f1);
+    cur = lim = buf;
+    at_eof = false;
+    bytes_before = 0;
+
+    read_header();
+    if (nb_lig < 0 || nb_col < 0) stop_run(1, MSG_BAD_DIMENSIONS, nb_lig, nb_col);
+    if (nb_lig == 0 || nb_col == 0) return;  // empty model: no matrix, no values
+
+    // n values take at least 2n - 1 bytes: refuse a header the file cannot
+    // fill before taking the memory for it.
+    if (left >= 0) {
+        long long data = left - bytes_before - (cur - buf);
+        long long cells = static_cast<long long>(nb_lig) * nb_col;
+        if (2 * cells - 1 > data) stop_run(1, MSG_GRID_TOO_BIG, nb_lig, nb_col, data > 0 ? data : 0);
+    }
+    dtab = dmatrice(nb_col, nb_lig);
+    if (!dtab) stop_no_memory(nb_lig, nb_col);
+    read_values();
+}

@@ -1,0 +1,106 @@
+// Shared by the reader tests: a clean program state, the model stream in
+// f1 (a real file or a memory stream), scripted answers, captured output.
+#ifndef READER_FIXTURE_H
+#define READER_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "console.h"
+#include "nadir_spot.h"
+#include "nrutil.h"
+
+class ReaderTest : public ::testing::Test {
+protected:
+    std::string answers_, memory_;
+
+    void SetUp() override
+    {
+        nb_lig = nb_col = format = itype = mind = maxd = 0;
+        dpix_size = X_min = Y_min = nodata = 0.0;
+        jtab = nullptr;
+        itab = nullptr;
+        dtab = nullptr;
+        descr_OK = true;
+        f1 = f1d = nullptr;
+        remove_on_error(nullptr);
+    }
+
+    void TearDown() override
+    {
+        frdmatrice(dtab, dtab ? nb_lig : 0);
+        frimatrice(itab, itab ? nb_lig : 0);
+        dtab = nullptr;
+        itab = nullptr;
+        if (f1) fclose(f1);
+        f1 = nullptr;
+        if (f1d) fclose(f1d);
+        f1d = nullptr;
+    }
+
+    // The model as a regular file (its size is known to the readers).
+    void model_file(const std::string &bytes)
+    {
+        f1 = tmpfile();
+        ASSERT_NE(f1, nullptr);
+        fwrite(bytes.data(), 1, bytes.size(), f1);
+        rewind(f1);
+    }
+
+    // The model as a memory stream (no size known in advance); not empty.
+    void model_memory(const std::string &bytes)
+    {
+        memory_ = bytes;
+        f1 = fmemopen(&memory_[0], memory_.size(), "rb");
+        ASSERT_NE(f1, nullptr);
+    }
+
+    // Runs a reader with these answers and returns what it printed.
+    std::string run(void (*reader)(void), const std::string &answers)
+    {
+        answers_ = answers;
+        console_input_memory(answers_.data(), answers_.size());
+        ::testing::internal::CaptureStdout();
+        reader();
+        return ::testing::internal::GetCapturedStdout();
+    }
+
+    // For death tests: the child's standard output goes to its standard
+    // error, where EXPECT_EXIT matches the message.
+    static void output_to_stderr()
+    {
+        fflush(stdout);
+        dup2(2, 1);
+    }
+
+    // Runs a reader that is expected to stop (inside EXPECT_EXIT).
+    void die(void (*reader)(void), const std::string &answers)
+    {
+        output_to_stderr();
+        answers_ = answers;
+        console_input_memory(answers_.data(), answers_.size());
+        reader();
+    }
+
+    static std::string temp_path(const std::string &name)
+    {
+        return ::testing::TempDir() + "nadir_" + std::to_string(getpid()) + "_" + name;
+    }
+
+    static std::string slurp(const std::string &path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+};
+
+#endif

@@ -1,0 +1,242 @@
+// The grid reader called directly: header shapes, values across block
+// boundaries, progress text, and the stops for damaged grids.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "reader_fixture.h"
+
+namespace {
+
+using ::testing::ExitedWithCode;
+
+const char *STANDARD = "ncols 3\nnrows 2\nxllcorner 10.5\nyllcorner -20\ncellsize 25\nNODATA_value -9999\n";
+
+class AsciiLecture : public ReaderTest {
+protected:
+    std::string grid(const std::string &text, bool memory = false)
+    {
+        if (memory) model_memory(text);
+        else model_file(text);
+        return run(ascii_lecture, "");
+    }
+
+    void expect_cells(const std::vector<double> &want)
+    {
+        ASSERT_NE(dtab, nullptr);
+        ASSERT_EQ(static_cast<size_t>(nb_lig) * nb_col, want.size());
+        for (size_t k = 0; k < want.size(); k++)
+            EXPECT_EQ(dtab[k / nb_col][k % nb_col], want[k]) << "cell " << k;
+    }
+};
+
+TEST_F(AsciiLecture, StandardHeaderAndValues)
+{
+    EXPECT_EQ(grid(std::string(STANDARD) + "1 2.5 -3\n4e2 0.1 -0\n"), "\n");
+    EXPECT_EQ(nb_col, 3);
+    EXPECT_EQ(nb_lig, 2);
+    EXPECT_EQ(X_min, 10.5);
+    EXPECT_EQ(Y_min, -20.0);
+    EXPECT_EQ(dpix_size, 25.0);
+    EXPECT_EQ(nodata, -9999.0);
+    expect_cells({1, 2.5, -3, 400, 0.1, -0.0});
+    EXPECT_TRUE(std::signbit(dtab[1][2]));
+}
+
+TEST_F(AsciiLecture, AnyWordsInTheStandardOrderKeepTheirPlaces)
+{
+    grid("a 2\tb 1 c 1 d 2 e 3 f 4\r\n7 8\r\n");
+    EXPECT_EQ(nb_col, 2);
+    EXPECT_EQ(nb_lig, 1);
+    EXPECT_EQ(X_min, 1.0);
+    EXPECT_EQ(Y_min, 2.0);
+    EXPECT_EQ(dpix_size, 3.0);
+    EXPECT_EQ(nodata, 4.0);
+    expect_cells({7, 8});
+}
+
+TEST_F(AsciiLecture, KeywordsInAnyCaseAndOrder)
+{
+    grid("NROWS 1\nnodata_value -1\nYllCenter 5\nCELLSIZE 2\nNCols 3\nxllcenter 4\n9 8 7\n");
+    EXPECT_EQ(nb_col, 3);
+    EXPECT_EQ(nb_lig, 1);
+    EXPECT_EQ(X_min, 4.0);
+    EXPECT_EQ(Y_min, 5.0);
+    EXPECT_EQ(dpix_size, 2.0);
+    EXPECT_EQ(nodata, -1.0);
+    expect_cells({9, 8, 7});
+    // dx sets the pixel size, dy is read and ignored, even as a seventh entry.
+    TearDown();
+    SetUp();
+    grid("ncols 2 nrows 1 xllcorner 0 yllcorner 0 dx 30 dy 40 nodata_value -5 1 2");
+    EXPECT_EQ(dpix_size, 30.0);
+    EXPECT_EQ(nodata, -5.0);
+    expect_cells({1, 2});
+}
+
+TEST_F(AsciiLecture, FiveEntryHeaderStartsTheValuesAtTheFirstNumber)
+{
+    nodata = 123;
+    grid("ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 6\n7 8\n");
+    EXPECT_EQ(nodata, 123.0);  // untouched
+    expect_cells({5, 6, 7, 8});
+    TearDown();
+    SetUp();
+    // Even when the first value is a special word that reads as a number.
+    grid("ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nnan 6\n");
+    EXPECT_TRUE(std::isnan(dtab[0][0]));
+    EXPECT_EQ(dtab[0][1], 6.0);
+}
+
+TEST_F(AsciiLecture, NodataBelowEveryAltitudeIsAnOrdinaryValue)
+{
+    grid("ncols 3 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value -9999\n12 -9999 15\n");
+    expect_cells({12, -9999, 15});
+}
+
+TEST_F(AsciiLecture, NanAndInfinityAreReadAsStrtodReadsThem)
+{
+    grid("ncols 4 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\nnan -inf Infinity +1.5\n");
+    EXPECT_TRUE(std::isnan(dtab[0][0]));
+    EXPECT_EQ(dtab[0][1], -HUGE_VAL);
+    EXPECT_EQ(dtab[0][2], HUGE_VAL);
+    EXPECT_EQ(dtab[0][3], 1.5);
+}
+
+TEST_F(AsciiLecture, ProgressEveryHundredLines)
+{
+    std::string text = "ncols 1\nnrows 250\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
+    for (int l = 0; l < 250; l++) text += std::to_string(l) + "\n";
+    EXPECT_EQ(grid(text), "\n\tline 100                   \r\tline 200                   \r");
+    EXPECT_EQ(dtab[249][0], 249.0);
+}
+
+TEST_F(AsciiLecture, ValuesAcrossBlockBoundariesAndLongBlankRuns)
+{
+    // Several MiB of values, with runs of blanks and words that straddle
+    // the reader's block boundaries at every offset.
+    const int L = 300, C = 1000;
+    std::string text = "ncols 1000 nrows 300 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n";
+    std::vector<double> want;
+    srand(3);
+    for (int l = 0; l < L; l++) {
+        for (int c = 0; c < C; c++) {
+            int v = rand() % 2000000 - 1000000;
+            char word[32];
+            snprintf(word, sizeof word, "%d.%02d", v / 100, std::abs(v % 100));
+            want.push_back(strtod(word, nullptr));
+            text += word;
+            text += (c % 97 == 0) ? std::string(static_cast<size_t>(1 + rand() % 5000), ' ') : " ";
+        }
+        text += "\n";
+    }
+    for (bool memory : {false, true}) {
+        TearDown();
+        SetUp();
+        grid(text, memory);
+        expect_cells(want);
+    }
+}
+
+TEST_F(AsciiLecture, ValuesAfterTheLastAreIgnored)
+{
+    grid("ncols 1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 5 6 junk");
+    expect_cells({5});
+}
+
+TEST_F(AsciiLecture, EmptyModelReadsNoValues)
+{
+    EXPECT_EQ(grid("ncols 0 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n"), "\n");
+    EXPECT_EQ(dtab, nullptr);
+    EXPECT_EQ(nb_lig, 3);
+    TearDown();
+    SetUp();
+    grid("ncols 3 nrows 0 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 not a grid");
+    EXPECT_EQ(dtab, nullptr);
+}
+
+// The stops: the message names where the grid went wrong.
+struct BadGrid {
+    const char *text;
+    const char *message;
+};
+
+TEST_F(AsciiLecture, DamagedGridsStopWithWhereAndWhat)
+{
+    const std::string h = "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value 0\n";
+    const BadGrid cases[] = {
+        {"1 2\n3 x4\n", "Grid line 2, column 2: \"x4\" is not a number\\."},
+        {"1 2\n3 4,5\n", "Grid line 2, column 2: \"4,5\" is not a number\\."},
+        {"1 2\n3 \n\n  ", "Grid line 2, column 2: the file ends before this value\\."},
+        {"abc 1 2 3", "Grid line 1, column 1: \"abc\" is not a number\\."},
+    };
+    for (const BadGrid &bad : cases)
+        for (bool memory : {false, true}) {
+            std::string text = h + bad.text;
+            EXPECT_EXIT(
+                {
+                    if (memory) model_memory(text);
+                    else model_file(text);
+                    die(ascii_lecture, "");
+                },
+                ExitedWithCode(1), bad.message)
+                << bad.text;
+        }
+    // A NUL byte is no separator.
+    EXPECT_EXIT(
+        {
+            model_memory(h + std::string("1 2 3 4\0 ", 9));
+            die(ascii_lecture, "");
+        },
+        ExitedWithCode(1), "Grid line 2, column 2: \"4\" is not a number\\.");
+    // A grid too short for its header: a file is refused from its size, a
+    // stream of unknown size where it ends.
+    EXPECT_EXIT(
+        {
+            model_memory(h + "1 2\n3");
+            die(ascii_lecture, "");
+        },
+        ExitedWithCode(1), "Grid line 2, column 2: the file ends before this value\\.");
+    EXPECT_EXIT(
+        {
+            model_file(h + "1 2\n3");
+            die(ascii_lecture, "");
+        },
+        ExitedWithCode(1), "2 lines and 2 columns: more values than the 5 bytes left");
+}
+
+TEST_F(AsciiLecture, DamagedHeadersStop)
+{
+    const BadGrid cases[] = {
+        {"ncols 2.5 nrows 1", "the value of ncols is not a whole number: \"2\\.5\""},
+        {"ncols 2 nrows 99999999999", "the value of nrows is not a whole number"},
+        {"ncols 2 nrows 1 xllcorner 1,5", "the value of xllcorner is not a number: \"1,5\""},
+        {"ncols 2 nrows 1 xllcorner", "file ends before the value of xllcorner"},
+        {"ncols -2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2",
+         "cannot have 1 lines and -2 columns"},
+        // 3 x 3 values need at least 17 bytes.
+        {"ncols 3 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1 2 3 4 5 6 7 89",
+         "announces 3 lines and 3 columns: more values than the 16 bytes"},
+        {"ncols 100000 nrows 100000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1",
+         "announces 100000 lines and 100000 columns"},
+    };
+    for (const BadGrid &bad : cases)
+        EXPECT_EXIT(
+            {
+                model_file(bad.text);
+                die(ascii_lecture, "");
+            },
+            ExitedWithCode(1), bad.message)
+            << bad.text;
+}
+
+TEST_F(AsciiLecture, SmallestFittingGridIsAccepted)
+{
+    // 3 x 3 values in exactly 17 bytes: the size test is not too strict.
+    grid("ncols 3 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1 2 3 4 5 6 7 8 9");
+    expect_cells({1, 2, 3, 4, 5, 6, 7, 8, 9});
+}
+
+}  // namespace
