@@ -107,6 +107,7 @@ bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 void read_terminal_key()
 {
 #ifdef _WIN32
+    fflush(stdout);
     // Function and arrow keys arrive as a prefix byte and a code: one key.
     int c = _getch();
     if (c == 0 || c == 0xE0) _getch();
@@ -120,6 +121,9 @@ void read_terminal_key()
         raw.c_cc[VTIME] = 0;
         tcsetattr(0, TCSANOW, &raw);
     }
+    // The text before the key shows only now that echo is off: a key
+    // pressed as soon as it appears is never echoed.
+    fflush(stdout);
     char c;
     while (read(0, &c, 1) < 0 && errno == EINTR) {
     }
@@ -189,8 +193,8 @@ bool ask_real(double *out)
 
 void wait_key(void)
 {
-    fflush(stdout);
     if (!input_is_tty()) {
+        fflush(stdout);
         next_char();
         return;
     }
@@ -201,6 +205,7 @@ void wait_key(void)
     }
     if (in_pos < in_len) {
         in_pos++;
+        fflush(stdout);
         return;
     }
     read_terminal_key();
