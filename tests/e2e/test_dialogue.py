@@ -117,6 +117,16 @@ class Menus(Case):
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read("F", "img.bmp"), grey_bmp([]), "an empty model saves 1078 bytes")
 
+    def test_lines_without_columns_is_an_empty_model(self):
+        self.put("F", "M_m2.raw", b"")
+        self.put("F", "M_m2.txt", "3 0 2 0 0 1")
+        r = self.run_nadir("F M 1 0 0 0 e")
+        self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + frusmatrice(3) +
+                         dynamic(1000000, 0) + UNIT + summary(3, 0) + treatment(10000000, 0, 0) +
+                         SAVE)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "e.bmp"), grey_bmp([[], [], []]))
+
     def test_depth_and_unit_repeat(self):
         self.put("F", "M_m2.raw", raw16([[3]]))
         self.put("F", "M_m2.txt", "1 1 2 3 3 1")
