@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""Whole-job timings of nadir_spot on generated models, beside the tools people would
+otherwise use for the same job when they are installed.
+
+usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR]
+
+Generates (once, cached) a terrain model of lines x columns in the three input formats,
+then runs the program end to end with scripted answers (load, convert to metres, min/max,
+count, mask BMP) and reports the median wall time, MB/s of the model file and the peak
+resident memory. With --peers it times the same work by `gdalinfo -mm` (no mask), a numpy +
+Pillow script and a GDAL Python + numpy script, each where installed (Debian's gdal-bin,
+python3-gdal, python3-numpy, python3-pil).
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+# Answers: folder, model, format, depth, (key), unit, locate yes, image name.
+ANSWERS = {
+    "16-bit raw": ("terrain_m2.raw", b"bench\nterrain\n1\n0\n1\n0\nmask16\n"),
+    "32-bit raw": ("terrain_m4.raw", b"bench\nterrain\n1\n1\n3\n0\nmask32\n"),
+    "ASCII grid": ("terrain.asc", b"bench\nterrain\n0\n0\nmaskasc\n"),
+}
+
+PEER_SCRIPT = r'''
+import sys, numpy as np
+kind, path, lines, cols, out = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+if kind == "gdal":
+    from osgeo import gdal
+    a = gdal.Open(path).ReadAsArray().astype(np.float64)
+    if path.endswith("_m2.vrt"): a *= 0.1
+    elif path.endswith("_m4.vrt"): a *= 0.001
+elif path.endswith("_m2.raw"):
+    a = np.fromfile(path, dtype="<u2", count=lines * cols).reshape(lines, cols) * 0.1
+elif path.endswith("_m4.raw"):
+    a = np.fromfile(path, dtype="<i4", count=lines * cols).reshape(lines, cols) * 0.001
+else:
+    with open(path, "rb") as f:
+        for _ in range(6): f.readline()
+        a = np.array(f.read().split(), dtype=np.float64).reshape(lines, cols)
+lo, hi = np.nanmin(a), np.nanmax(a)
+m = a == lo
+n = int(m.sum())
+from PIL import Image
+Image.fromarray(np.where(m, 1, 255).astype(np.uint8), mode="L").save(out)
+print(lo, hi, n)
+'''
+
+
+def vrt(raw, lines, cols, dtype, size):
+    path = raw[:-4] + ".vrt"
+    with open(path, "w") as f:
+        f.write('<VRTDataset rasterXSize="%d" rasterYSize="%d"><VRTRasterBand dataType="%s" band="1" '
+                'subClass="VRTRawRasterBand"><SourceFilename relativeToVRT="1">%s</SourceFilename>'
+                '<ImageOffset>0</ImageOffset><PixelOffset>%d</PixelOffset><LineOffset>%d</LineOffset>'
+                '<ByteOrder>LSB</ByteOrder></VRTRasterBand></VRTDataset>'
+                % (cols, lines, dtype, os.path.basename(raw), size, size * cols))
+    return path
+
+
+def timed(argv, stdin=None, cwd=None):
+    """Wall seconds and peak resident MB of one run."""
+    t0 = time.perf_counter()
+    p = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL, cwd=cwd)
+    if stdin is not None:
+        p.stdin.write(stdin)
+    p.stdin.close()
+    _, status, usage = os.wait4(p.pid, 0)
+    p.returncode = os.waitstatus_to_exitcode(status)
+    wall = time.perf_counter() - t0
+    if p.returncode != 0:
+        raise SystemExit("failed (%d): %s" % (p.returncode, " ".join(argv)))
+    return wall, usage.ru_maxrss / 1024.0
+
+
+def median_of(runs, argv, stdin=None, cwd=None):
+    walls, peaks = [], []
+    for _ in range(runs):
+        w, m = timed(argv, stdin, cwd)
+        walls.append(w)
+        peaks.append(m)
+    return statistics.median(walls), max(peaks)
+
+
+def have(cmd):
+    try:
+        return subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+    except OSError:
+        return False
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--lines", type=int, default=8000)
+    ap.add_argument("--cols", type=int, default=8000)
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--peers", action="store_true")
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"))
+    ap.add_argument("--work", default="/tmp/nadir_bench")
+    a = ap.parse_args()
+
+    nadir = os.path.join(a.build, "nadir_spot")
+    gen = os.path.join(ROOT, "build-bench", "bench", "make_models")
+    if not os.path.exists(gen):
+        subprocess.run(["cmake", "--preset", "bench"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", "--preset", "bench"], cwd=ROOT, check=True,
+                       stdout=subprocess.DEVNULL)
+    work = os.path.join(a.work, "%dx%d" % (a.lines, a.cols))
+    models = os.path.join(work, "c", "images", "bench")
+    if not os.path.exists(os.path.join(models, "terrain.asc")):
+        os.makedirs(models, exist_ok=True)
+        subprocess.run([gen, models, str(a.lines), str(a.cols)], check=True)
+
+    cells = a.lines * a.cols
+    print("model %d x %d (%.0f M cells), median of %d runs, warm page cache" %
+          (a.lines, a.cols, cells / 1e6, a.runs))
+    print("%-12s %-22s %9s %9s %10s %11s" % ("model", "program", "wall s", "MB/s", "peak MB",
+                                             "peak B/cell"))
+    sys.stdout.flush()
+    python_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL"])
+    gdal_py_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL; from osgeo import gdal"])
+    gdalinfo_ok = have(["gdalinfo", "--version"])
+    script = os.path.join(work, "peer.py")
+    with open(script, "w") as f:
+        f.write(PEER_SCRIPT)
+    for kind, (name, answers) in ANSWERS.items():
+        path = os.path.join(models, name)
+        size_mb = os.path.getsize(path) / 1e6
+        subprocess.run(["cat", path], stdout=subprocess.DEVNULL)  # warm the cache
+        rows = [("nadir_spot",) + median_of(a.runs, [nadir], answers, work)]
+        if a.peers:
+            target = path
+            if name.endswith(".raw"):
+                two = name.endswith("_m2.raw")
+                target = vrt(path, a.lines, a.cols, "UInt16" if two else "Int32", 2 if two else 4)
+            if gdalinfo_ok:
+                rows.append(("gdalinfo -mm",) + median_of(a.runs, ["gdalinfo", "-mm", target]))
+            if python_ok:
+                rows.append(("numpy + Pillow",) + median_of(
+                    a.runs, ["/usr/bin/python3", script, "np", path, str(a.lines), str(a.cols),
+                             os.path.join(work, "peer.bmp")]))
+            if gdal_py_ok:
+                rows.append(("GDAL Python + numpy",) + median_of(
+                    a.runs, ["/usr/bin/python3", script, "gdal", target, str(a.lines), str(a.cols),
+                             os.path.join(work, "peer.bmp")]))
+        for prog, wall, peak in rows:
+            print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f" % (kind, prog, wall, size_mb / wall, peak,
+                                                           peak * 1048576 / cells))
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
