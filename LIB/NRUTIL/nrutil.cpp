@@ -4,8 +4,16 @@
 #include <cstdlib>
 
 #include "../CONSOLE/console.h"
+#include "regions.h"
 
 namespace {
+
+// Every block the library hands out goes back through here: a line of a
+// region, or an ordinary block.
+void give_back(void *p)
+{
+    if (p && !region_give_back(p)) free(p);
+}
 
 template <typename T>
 T **new_matrix(int NbCol, int NbLig)
@@ -13,6 +21,11 @@ T **new_matrix(int NbCol, int NbLig)
     if (NbCol < 1 || NbLig < 1) return nullptr;
     T **buff = static_cast<T **>(calloc(static_cast<size_t>(NbLig), sizeof(T *)));
     if (!buff) return nullptr;
+    size_t stride;
+    if (char *region = region_take(sizeof(T) * static_cast<size_t>(NbCol), NbLig, &stride)) {
+        for (int i = 0; i < NbLig; i++) buff[i] = reinterpret_cast<T *>(region + static_cast<size_t>(i) * stride);
+        return buff;
+    }
     for (int i = 0; i < NbLig; i++) {
         buff[i] = static_cast<T *>(calloc(static_cast<size_t>(NbCol), sizeof(T)));
         if (!buff[i]) {
@@ -30,7 +43,7 @@ template <typename T>
 void free_matrix(T **Mat, int NbLig)
 {
     if (!Mat) return;
-    for (int i = 0; i < NbLig; i++) free(Mat[i]);
+    for (int i = 0; i < NbLig; i++) give_back(Mat[i]);
     free(Mat);
 }
 
@@ -67,14 +80,14 @@ void frdmatrice(double **Mat, int NbLig) { free_matrix(Mat, NbLig); }
 void frldmatrice(long double **Mat, int NbLig) { free_matrix(Mat, NbLig); }
 
 unsigned char *ucvecteur(int NbCol) { return new_vector<unsigned char>(NbCol); }
-void frucvecteur(unsigned char *Mat) { free(Mat); }
+void frucvecteur(unsigned char *Mat) { give_back(Mat); }
 unsigned short *usvecteur(int NbCol) { return new_vector<unsigned short>(NbCol); }
-void frusvecteur(unsigned short *Mat) { free(Mat); }
+void frusvecteur(unsigned short *Mat) { give_back(Mat); }
 short *svecteur(int NbCol) { return new_vector<short>(NbCol); }
-void frsvecteur(short *Mat) { free(Mat); }
+void frsvecteur(short *Mat) { give_back(Mat); }
 int *ivecteur(int NbCol) { return new_vector<int>(NbCol); }
-void frivecteur(int *Mat) { free(Mat); }
+void frivecteur(int *Mat) { give_back(Mat); }
 double *dvecteur(int NbCol) { return new_vector<double>(NbCol); }
-void frdvecteur(double *Mat) { free(Mat); }
+void frdvecteur(double *Mat) { give_back(Mat); }
 float *fvecteur(int NbCol) { return new_vector<float>(NbCol); }
-void frfvecteur(float *Mat) { free(Mat); }
+void frfvecteur(float *Mat) { give_back(Mat); }

@@ -1,0 +1,26 @@
+// Inside NRUTIL: the lines of a large matrix carved from one region of
+// fresh zero pages, advised for transparent huge pages. The model matrices
+// run to hundreds of megabytes; taking them page by page costs more kernel
+// time than reading the model. Each line still counts as a block of its
+// own: it is given back on its own, and the region returns to the system
+// with its last line.
+#ifndef NRUTIL_REGIONS_H
+#define NRUTIL_REGIONS_H
+
+#include <cstddef>
+
+// A zero-filled region for nlines lines of line_bytes each: returns its
+// start and sets *stride, the distance between line starts (a multiple of
+// 16). Null when the matrix is small, the platform has no such regions, too
+// many regions are in use, or the system refuses: the caller then takes its
+// lines one by one.
+char *region_take(size_t line_bytes, int nlines, size_t *stride);
+
+// Gives back one line start handed out by region_take: true. False when p
+// is no such line (an ordinary block, which the caller frees).
+bool region_give_back(void *p);
+
+// Regions in use (for tests).
+int regions_in_use(void);
+
+#endif
