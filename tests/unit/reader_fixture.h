@@ -4,7 +4,12 @@
 #define READER_FIXTURE_H
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -56,7 +61,17 @@ protected:
     void model_memory(const std::string &bytes)
     {
         memory_ = bytes;
+#ifdef _WIN32
+        // No memory streams here: a pipe whose buffer holds every byte.
+        int fds[2];
+        ASSERT_EQ(_pipe(fds, static_cast<unsigned>(memory_.size()) + 4096, _O_BINARY), 0);
+        ASSERT_EQ(_write(fds[1], memory_.data(), static_cast<unsigned>(memory_.size())),
+                  static_cast<int>(memory_.size()));
+        _close(fds[1]);
+        f1 = _fdopen(fds[0], "rb");
+#else
         f1 = fmemopen(&memory_[0], memory_.size(), "rb");
+#endif
         ASSERT_NE(f1, nullptr);
     }
 
