@@ -123,7 +123,7 @@ void complete_descriptor(void)
     ok = fclose(f1d) == 0 && ok;
     f1d = nullptr;
     if (!ok) stop_run(1, MSG_DESCRIPTOR_UNWRITTEN);
-    remove_on_error(nullptr);
+    remove_on_error(nullptr, nullptr);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class RawRaster(Case):
                          COLUMNS + PIXEL + PIXEL_AGAIN + dynamic(-5000, 1000000) + UNIT +
                          summary(2, 3) + treatment(-5.0, 1000.0, 2) + SAVE)
         self.assertEqual(r.rc, 0)
-        self.assertEqual(r.read("F", "M_m4.txt"), b"2\n3\n4\n-5000\n1000000\n12.500000\n")
+        self.assertEqual(r.read_text("F", "M_m4.txt"), b"2\n3\n4\n-5000\n1000000\n12.500000\n")
         self.assertEqual(r.read("F", "out.bmp"), mask(rows, -5000))
 
     def test_descriptor_pixel_size_zero_is_asked_once(self):
@@ -57,7 +57,7 @@ class RawRaster(Case):
         self.put("F", "M_m4.raw", raw32([[10, 20]]))
         r = self.run_nadir("F M 1 -3 1 2 1 0 1")
         self.assertEqual(r.rc, 0)
-        self.assertEqual(r.read("F", "M_m4.txt"), b"1\n2\n4\n10\n20\n1.000000\n")
+        self.assertEqual(r.read_text("F", "M_m4.txt"), b"1\n2\n4\n10\n20\n1.000000\n")
 
     def test_units_convert_to_metres(self):
         self.put("F", "M_m2.raw", raw16([[1234, 65535]]))

@@ -12,6 +12,7 @@
 #endif
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -33,7 +34,7 @@ protected:
         dtab = nullptr;
         descr_OK = true;
         f1 = f1d = nullptr;
-        remove_on_error(nullptr);
+        remove_on_error(nullptr, nullptr);
     }
 
     void TearDown() override
@@ -102,9 +103,22 @@ protected:
         reader();
     }
 
+    // Names of this run of the binary. On Windows a death test runs in a new
+    // process of the binary, which must find the same files: the tag passes
+    // to it in the environment.
     static std::string temp_path(const std::string &name)
     {
-        return ::testing::TempDir() + "nadir_" + std::to_string(getpid()) + "_" + name;
+        static std::string tag;
+        if (tag.empty()) {
+            const char *inherited = getenv("NADIR_TEST_TAG");
+            tag = inherited && *inherited ? inherited : std::to_string(getpid());
+#ifdef _WIN32
+            _putenv_s("NADIR_TEST_TAG", tag.c_str());
+#else
+            setenv("NADIR_TEST_TAG", tag.c_str(), 1);
+#endif
+        }
+        return ::testing::TempDir() + "nadir_" + tag + "_" + name;
     }
 
     static std::string slurp(const std::string &path)
@@ -113,6 +127,24 @@ protected:
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+
+    // A file the program wrote in text mode, as the program wrote it: on
+    // Windows every line feed must have come as CR LF, which turns back to LF.
+    static std::string slurp_text(const std::string &path)
+    {
+        std::string s = slurp(path);
+#ifdef _WIN32
+        std::string t;
+        for (char c : s) {
+            t += c;
+            if (c != '\n') continue;
+            if (t.size() < 2 || t[t.size() - 2] != '\r') return "line feed without CR in: " + s;
+            t.erase(t.size() - 2, 1);
+        }
+        s = t;
+#endif
+        return s;
     }
 
     static bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }

@@ -47,17 +47,36 @@ protected:
         return run(dem_lecture, answers);
     }
 
-    // A descriptor as opening() leaves it: three lines written, removed by
-    // any error stop.
+    // A descriptor as opening() leaves it: three lines written, the stream
+    // open in f1d, removed by any error stop.
     std::string begin_descriptor(const std::string &name)
     {
-        std::string path = temp_path(name);
-        f1d = fopen(path.c_str(), "w");
-        EXPECT_NE(f1d, nullptr);
-        fprintf(f1d, "%d\n%d\n%d\n", nb_lig, nb_col, itype == 0 ? 2 : 4);
-        remove_on_error(path.c_str());
-        descr_OK = false;
+        std::string path = descriptor_start(name);
+        open_descriptor(path);
         return path;
+    }
+
+    // Its first lines alone, the file closed: a death test opens it in the
+    // process that stops (on Windows a file open in another process could
+    // not be removed).
+    std::string descriptor_start(const std::string &name)
+    {
+        std::string path = temp_path(name);
+        FILE *f = fopen(path.c_str(), "w");
+        EXPECT_NE(f, nullptr);
+        if (f) {
+            fprintf(f, "%d\n%d\n%d\n", nb_lig, nb_col, itype == 0 ? 2 : 4);
+            fclose(f);
+        }
+        return path;
+    }
+
+    static void open_descriptor(const std::string &path)
+    {
+        f1d = fopen(path.c_str(), "a");
+        EXPECT_NE(f1d, nullptr);
+        remove_on_error(path.c_str(), &f1d);
+        descr_OK = false;
     }
 };
 
@@ -165,7 +184,7 @@ TEST_F(DemLecture, CreatedDescriptorIsCompletedAndThenKept)
     model_file(le16({0xFFFF, 7, 1, 2, 3, 4}));
     run(dem_lecture, "k2");
     EXPECT_EQ(f1d, nullptr);
-    EXPECT_EQ(slurp(path), "2\n3\n2\n1\n65535\n0.500000\n");
+    EXPECT_EQ(slurp_text(path), "2\n3\n2\n1\n65535\n0.500000\n");
     // The descriptor is whole: a later error stop must not remove it.
     EXPECT_EXIT(
         {
@@ -188,7 +207,7 @@ TEST_F(DemLecture, EmptyRasterReadsNothingAndReportsTheStartingRange)
     model_file("");
     EXPECT_EQ(run(dem_lecture, "k0"), "\n NbLig en frusmatrice 0 " + range(1000000, 0) + MENU);
     EXPECT_EQ(dtab, nullptr);
-    EXPECT_EQ(slurp(path), "0\n5\n2\n1000000\n0\n2.000000\n");
+    EXPECT_EQ(slurp_text(path), "0\n5\n2\n1000000\n0\n2.000000\n");
     remove(path.c_str());
     TearDown();
     SetUp();
@@ -204,18 +223,21 @@ TEST_F(DemLecture, ShortRasterStopsAndRemovesTheHalfMadeDescriptor)
     for (int depth : {0, 1})
         for (bool memory : {false, true}) {
             itype = depth;
-            std::string path = begin_descriptor("short.txt");
+            std::string path = descriptor_start("short.txt");
             std::string bytes = depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5});
             if (memory) model_memory(bytes);
             else model_file(bytes);
             std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
             std::string bytes_of = depth ? "4" : "2";
-            EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
+            EXPECT_EXIT(
+                {
+                    open_descriptor(path);
+                    die(dem_lecture, "k0");
+                },
+                ExitedWithCode(1),
                 "too short: 2 lines of 3 samples of " + bytes_of + " bytes need " + need +
                     " bytes, the file holds " + held + "\\.");
             EXPECT_FALSE(exists(path)) << "depth " << depth << " memory " << memory;
-            fclose(f1d);
-            f1d = nullptr;
             fclose(f1);
             f1 = nullptr;
         }
@@ -235,10 +257,11 @@ TEST_F(DemLecture, EndOfInputAtTheUnitQuestionRemovesTheDescriptor)
     nb_lig = 1;
     nb_col = 1;
     itype = 1;
-    std::string path = begin_descriptor("noanswer.txt");
+    std::string path = descriptor_start("noanswer.txt");
     model_file(le32({5}));
     EXPECT_EXIT(
         {
+            open_descriptor(path);
             die(dem_lecture, "");
         },
         ExitedWithCode(1), "End of input");
@@ -252,7 +275,7 @@ TEST_F(DemLecture, DescriptorThatCannotBeWrittenStops)
     if (!full) GTEST_SKIP() << "no /dev/full";
     std::string path = temp_path("full.txt");
     fclose(fopen(path.c_str(), "w"));
-    remove_on_error(path.c_str());
+    remove_on_error(path.c_str(), nullptr);
     descr_OK = false;
     f1d = full;
     EXPECT_EXIT(
