@@ -178,3 +178,12 @@ int regions_in_use(void)
     return 0;
 #endif
 }
+
+bool regions_available(void)
+{
+#ifdef NRUTIL_REGIONS
+    return true;
+#else
+    return false;
+#endif
+}

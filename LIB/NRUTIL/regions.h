@@ -20,7 +20,8 @@ char *region_take(size_t line_bytes, int nlines, size_t *stride);
 // is no such line (an ordinary block, which the caller frees).
 bool region_give_back(void *p);
 
-// Regions in use (for tests).
+// Regions in use, and whether the platform has regions at all (for tests).
 int regions_in_use(void);
+bool regions_available(void);
 
 #endif
