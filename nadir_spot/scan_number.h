@@ -11,7 +11,8 @@
 // returned position are those strtod gives for a NUL-terminated copy of
 // [p, end) in the C locale, bit for bit (signs, exponents, hexadecimal,
 // "inf", "infinity", "nan" and "nan(...)" included); unlike strtod, no
-// leading whitespace is skipped. No number at p: returns p, *out is 0.
+// leading whitespace is skipped, and a blank always ends the number (MinGW's
+// strtod would read "nan(1 2)" whole). No number at p: returns p, *out is 0.
 // The one case that can fail beyond strtod: a word that only strtod reads
 // (hexadecimal, nan(...), or out of range) longer than 127 bytes, when its
 // copy cannot be allocated; it is then taken as no number.
