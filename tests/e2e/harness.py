@@ -58,13 +58,35 @@ def windows_text(data):
     return data.replace(b"\r\n", b"\n")
 
 
+def wine_prefix():
+    prefix = os.environ.get("WINEPREFIX", "")
+    if not prefix:
+        raise AssertionError("NADIR_WINE is set but WINEPREFIX is not")
+    return prefix
+
+
+def scratch_parent():
+    """Where to make a scratch folder whose files a program of the build opens
+    by path (None: the temporary folder). Under Wine, the prefix's drive_c,
+    so that the paths are c:\\... for the program."""
+    return os.path.join(wine_prefix(), "drive_c") if WINE else None
+
+
+def program_path(path):
+    """A path of this machine as a program of the build names it: under Wine,
+    a path inside the prefix's drive_c becomes c:\\...; elsewhere, as is."""
+    if not WINE:
+        return path
+    rel = os.path.relpath(path, os.path.join(wine_prefix(), "drive_c"))
+    if rel == ".." or rel.startswith("../"):
+        raise AssertionError("%s is not under the Wine prefix's drive_c" % path)
+    return "c:\\" + rel.replace("/", "\\")
+
+
 def images_dir(root):
     """Where c:\\images\\ lives for a run in the scratch folder root."""
     if WINE:
-        prefix = os.environ.get("WINEPREFIX", "")
-        if not prefix:
-            raise AssertionError("NADIR_WINE is set but WINEPREFIX is not")
-        return os.path.join(prefix, "drive_c", "images")
+        return os.path.join(wine_prefix(), "drive_c", "images")
     if os.name == "nt":
         return "C:\\images"
     return os.path.join(root, "c", "images")

@@ -10,6 +10,8 @@ import unittest
 
 from PIL import Image  # python3-pil; tests/run installs it
 
+from harness import command, program_path, scratch_parent, windows_text
+
 TOOL = os.environ.get("NADIR_BMP_TOOL", "")
 SIZES = [(1, 1), (2, 3), (3, 2), (4, 1), (5, 3), (13, 4)]
 
@@ -25,8 +27,9 @@ def odd_palette():
 
 
 def read_back(path, palette=False):
-    args = [TOOL, "read", path] + (["palette"] if palette else [])
-    out = subprocess.run(args, stdout=subprocess.PIPE, check=False, timeout=60).stdout.decode().split("\n")
+    args = command(TOOL) + ["read", program_path(path)] + (["palette"] if palette else [])
+    out = subprocess.run(args, stdout=subprocess.PIPE, check=False, timeout=60).stdout
+    out = windows_text(out).decode().split("\n")
     if out[0] == "null":
         return None
     kind = int(out[0].split()[1])
@@ -43,7 +46,8 @@ def read_back(path, palette=False):
 @unittest.skipUnless(TOOL, "NADIR_BMP_TOOL is not set")
 class Interop(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="nadir_bmp_")
+        # Where the tool (under Wine, a Windows program) reaches the files too.
+        self.dir = tempfile.mkdtemp(prefix="nadir_bmp_", dir=scratch_parent())
         self.addCleanup(shutil.rmtree, self.dir)
 
     def path(self, name):
@@ -51,7 +55,7 @@ class Interop(unittest.TestCase):
 
     def write(self, kind, nc, nl, odd=False):
         p = self.path("ours.bmp")
-        args = [TOOL, "write", p, str(kind), str(nc), str(nl)] + (["odd"] if odd else [])
+        args = command(TOOL) + ["write", program_path(p), str(kind), str(nc), str(nl)] + (["odd"] if odd else [])
         subprocess.run(args, stdout=subprocess.PIPE, check=True, timeout=60)
         return p
 
