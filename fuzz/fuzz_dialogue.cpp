@@ -50,14 +50,17 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     fuzz::put("R_m2.txt", "3\n4\n2\n117\n65535\n25.000000\n");
     fuzz::put("W_m4.raw", le32({-5000, 2500, 1000000, 7, -5000, 3}));
     if (mkdir("c/images/F/D.asc", 0755)) abort();
+    fuzz::leave();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (fuzz::unsafe_answers(data, size)) return 0;
+    fuzz::enter();
     fuzz::run_program(whole_run, reinterpret_cast<const char *>(data), size);
     fuzz::check_and_clean(layout);
     fuzz::reset_state();
+    fuzz::leave();
     return 0;
 }

@@ -66,15 +66,18 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     fuzz::make_scratch("fuzz_grid");
     grid_path = fuzz::scratch + "/c/images/F/G.asc";
+    fuzz::leave();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    fuzz::enter();
     fuzz::put("G.asc", data, size);
     f1 = fopen(grid_path.c_str(), "r");
     if (!f1) abort();
     if (fuzz::run_program(ascii_lecture, "", 0) == 0) check_values(data, size);
     fuzz::reset_state();
+    fuzz::leave();
     return 0;
 }

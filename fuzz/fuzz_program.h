@@ -1,5 +1,5 @@
 // Shared by the fuzz targets that run the program's own code: a scratch
-// tree c/images/F in memory (/dev/shm) that the process works in, the
+// tree c/images/F in memory (/dev/shm) that each input is run in, the
 // program state put back to zero between inputs, and a run that comes back
 // from the program's stops (NADIR_FUZZING builds jump back instead of
 // ending the process).
@@ -7,6 +7,7 @@
 #define FUZZ_PROGRAM_H
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,8 @@
 
 namespace fuzz {
 
-std::string scratch;  // absolute; the process works inside it
+std::string scratch;  // absolute; each input is run inside it
+int home = -1;        // the working directory libFuzzer was started in
 
 inline void remove_tree(const std::string &path)
 {
@@ -48,7 +50,7 @@ inline void remove_tree(const std::string &path)
 
 inline void remove_scratch() { remove_tree(scratch); }
 
-// Makes <base>/nadir_<target>.XXXXXX/c/images/F and moves into it, base
+// Makes <base>/nadir_<target>.XXXXXX/c/images/F, base
 // being $NADIR_FUZZ_SCRATCH, else /dev/shm, else /tmp. Standard output goes
 // to /dev/null (the dialogue would slow the fuzzer) unless
 // NADIR_FUZZ_STDOUT is set, to watch one input being replayed.
@@ -62,9 +64,23 @@ inline void make_scratch(const char *target)
     if (!mkdtemp(buf.data())) abort();
     scratch = buf.data();
     atexit(remove_scratch);
-    if (chdir(scratch.c_str()) != 0) abort();
+    home = open(".", O_RDONLY | O_DIRECTORY);
+    if (home < 0 || chdir(scratch.c_str()) != 0) abort();
     if (mkdir("c", 0755) || mkdir("c/images", 0755) || mkdir("c/images/F", 0755)) abort();
     if (!getenv("NADIR_FUZZ_STDOUT") && !freopen("/dev/null", "w", stdout)) abort();
+}
+
+// The program opens c/images/... from the working directory: each input is
+// run inside the scratch tree, and libFuzzer's own relative paths (corpus,
+// artifacts, logs) keep meaning what they meant outside it.
+inline void enter()
+{
+    if (chdir(scratch.c_str()) != 0) abort();
+}
+
+inline void leave()
+{
+    if (fchdir(home) != 0) abort();
 }
 
 // Writes c/images/F/<name>.

@@ -75,6 +75,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     fuzz::make_scratch("fuzz_raw");
     fuzz::put("M_m2.raw", "", 0);
     if (link("c/images/F/M_m2.raw", "c/images/F/M_m4.raw")) abort();
+    fuzz::leave();
     return 0;
 }
 
@@ -92,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     answers.append(reinterpret_cast<const char *>(data) + at, an);
     at += an;
     std::string raster(reinterpret_cast<const char *>(data) + at, size - at);
+    fuzz::enter();
 
     // The 16-bit and 32-bit names are links to one file each: one write.
     std::vector<std::string> layout = {"M_m2.raw", "M_m4.raw"};
@@ -116,5 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     fuzz::check_and_clean(layout);
     fuzz::reset_state();
+    fuzz::leave();
     return 0;
 }
