@@ -51,6 +51,10 @@ void check_values(const uint8_t *data, size_t size)
     if (nb_lig < 0 || nb_col < 0) abort();
     if (nb_lig == 0 || nb_col == 0) return;
     if (!dtab) abort();
+    if (size >= 3 && memcmp(data, "\xEF\xBB\xBF", 3) == 0) {  // a byte order mark is skipped
+        data += 3;
+        size -= 3;
+    }
     std::vector<std::string> w = words_of(data, size);
     size_t cells = static_cast<size_t>(nb_lig) * static_cast<size_t>(nb_col);
     for (size_t first = 0; first + cells <= w.size(); first += 2) {
