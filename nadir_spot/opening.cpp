@@ -58,9 +58,11 @@ void check_dimensions(const char *from)
 }
 
 // Reads the descriptor's six values. One that is missing keeps its value (a
-// descriptor of the dimensions alone is fine: the pixel size is asked); one
-// that is present but not wholly a number (a NUL byte or a letter inside,
-// too long to be one) stops the run rather than be guessed.
+// descriptor of the dimensions alone is fine: the pixel size is asked), but
+// not the dimensions themselves: an empty descriptor would pass the raster
+// off as an empty model. A value that is present but not wholly a number (a
+// NUL byte or a letter inside, too long to be one) stops the run rather
+// than be guessed.
 void read_descriptor(const char *nomdescr1)
 {
     int val = 0;
@@ -69,7 +71,12 @@ void read_descriptor(const char *nomdescr1)
     skip_byte_order_mark(f1d);
     for (int k = 0; k < 6; k++) {
         int from = 0, to = 0;
-        if (fscanf(f1d, " %n%63s%n", &from, word, &to) != 1) break;
+        if (fscanf(f1d, " %n%63s%n", &from, word, &to) != 1) {
+            if (k < 2)
+                stop_run(1, "\n\n\tThe descriptor %s ends before the number of %s.\n", nomdescr1,
+                         k == 0 ? "lines" : "columns");
+            break;
+        }
         const char *word_end = word + (to - from);
         int next = getc(f1d);  // a longer word was cut at 63 bytes
         bool whole = next == EOF || isspace(next);
