@@ -123,7 +123,7 @@ void raster_branch()
         native_path(nomdescr1, native);
         f1d = fopen(native, "w");
         if (f1d)
-            remove_on_error(native);  // never leave a half-made descriptor
+            remove_on_error(native, &f1d);  // never leave a half-made descriptor
         else
             printf("\n\tWarning: the descriptor %s cannot be created; the model is read without it.\n",
                    nomdescr1);

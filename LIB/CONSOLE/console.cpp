@@ -37,6 +37,7 @@ bool mem_mode = false;
 int tty_state = -1;  // -1 unknown, 0 no, 1 yes
 
 char pending_remove[4096];
+FILE **pending_stream;  // open on pending_remove, closed before removing
 
 bool input_is_tty()
 {
@@ -213,6 +214,10 @@ void stop_run(int status, const char *fmt, ...)
     vprintf(fmt, ap);
     va_end(ap);
     if (status != 0 && pending_remove[0]) {
+        if (pending_stream && *pending_stream) {
+            fclose(*pending_stream);
+            *pending_stream = nullptr;
+        }
         remove(pending_remove);
         pending_remove[0] = '\0';
     }
@@ -224,9 +229,10 @@ void stop_run(int status, const char *fmt, ...)
     exit(status);
 }
 
-void remove_on_error(const char *native)
+void remove_on_error(const char *native, FILE **stream)
 {
     pending_remove[0] = '\0';
+    pending_stream = native ? stream : nullptr;
     if (native && strlen(native) < sizeof pending_remove) strcpy(pending_remove, native);
 }
 

@@ -37,8 +37,10 @@ void wait_key(void);
     ;
 
 // The file (a native path) that an error stop must not leave behind, or
-// null for none. The text is copied.
-void remove_on_error(const char *native);
+// null for none. The text is copied. stream: the variable holding a stream
+// still open on that file, if any; the stop closes it first (an open file
+// cannot be removed on Windows) and sets the variable to null.
+void remove_on_error(const char *native, FILE **stream = nullptr);
 
 // Native path of a path text built under c:\images\. On Windows the text
 // is the path. Elsewhere the drive "c:" becomes the folder "c" (letter in

@@ -72,9 +72,10 @@ class GridFiles(Catalogue):
         self.grid(HEADER.replace(" -9999\n", ""), grid_header_ends("nodata_value"))
 
     def test_binary_garbage_is_shown_byte_for_byte(self):
-        self.grid(bytes(range(256)) * 4,
-                  grid_bad_header("\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08", "a whole number",
-                                  "".join("\\x%02X" % b for b in range(14, 32))))
+        # (No Ctrl-Z: a file read as text ends there on Windows.)
+        garbage = bytes(b for b in range(256) if b != 0x1A) * 4
+        self.grid(garbage, grid_bad_header("\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08", "a whole number",
+                                           "".join("\\x%02X" % b for b in range(14, 32) if b != 0x1A)))
         # A 16-bit raster given as a grid: its first word holds NUL bytes.
         self.grid(raw16([[120, 118, 10, 2000]]), grid_bad_header("x\\x00v\\x00", "a whole number",
                                                                  "\\x00\\xD0\\x07"))
@@ -256,7 +257,7 @@ class Answers(Catalogue):
 
     def test_names_that_find_nothing(self):
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "X G 0", unknown("c:\\images\\X\\G.asc"))
-        self.stops({"G.asc": HEADER + "1 2 3 4"}, "F g 0", unknown("c:\\images\\F\\g.asc"))
+        self.stops({"G.asc": HEADER + "1 2 3 4"}, "F H 0", unknown("c:\\images\\F\\H.asc"))
         self.stops({"M_m2.raw": self.RASTER}, "F M 1 1", unknown("c:\\images\\F\\M_m4.raw"))
 
     def test_image_name_that_cannot_be_written(self):
