@@ -12,6 +12,7 @@
 // Oracle: samples read are the raster's, little-endian; altitudes are the
 // samples times one unit factor; a descriptor that was there is untouched;
 // a created one is whole; a mask marks exactly the lowest cells.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
