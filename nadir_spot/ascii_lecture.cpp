@@ -62,9 +62,9 @@ const char *word_end(void)
     return q;
 }
 
-int shown(const char *w, const char *we)
+const char *shown(const char *w, const char *we, char *out)
 {
-    return we - w < SHOWN_WORD ? static_cast<int>(we - w) : SHOWN_WORD;
+    return shown_text(w, static_cast<size_t>(we - w), out);
 }
 
 bool whole_number(const char *w, const char *we, double *v)
@@ -118,10 +118,18 @@ Entry keyword_entry(const char *w, const char *we)
 // word takes the entry of its position. The header ends at a word in a
 // keyword's place that reads as a number (the first altitude, left unread:
 // a header without its no-data entry has five entries), or at a word that
-// is no keyword after six entries.
+// is no keyword after six entries. A file that ends before the first five
+// entries were given is no grid (an empty file, one cut short) and stops.
 void read_header(void)
 {
-    for (int position = 0; next_word(); position++) {
+    static const char *const required[5] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize"};
+    unsigned given = 0;  // bit per entry
+    for (int position = 0;; position++) {
+        if (!next_word()) {
+            for (int e = 0; e < 5; e++)
+                if (!(given & 1u << e)) stop_run(1, MSG_GRID_HEADER_ENDS, required[e]);
+            return;
+        }
         const char *we = word_end();
         Entry entry = keyword_entry(cur, we);
         if (entry == POSITIONAL) {
@@ -129,8 +137,9 @@ void read_header(void)
             if (position >= 6 || whole_number(cur, we, &v)) return;
             entry = static_cast<Entry>(position);
         }
-        char keyword[61];  // for messages: the next read may move the buffer
-        snprintf(keyword, sizeof keyword, "%.*s", static_cast<int>(we - cur), cur);
+        given |= 1u << entry;
+        char keyword[SHOWN_TEXT];  // for messages: the next read may move the buffer
+        shown(cur, we, keyword);
         cur = we;
         if (!next_word()) stop_run(1, MSG_GRID_HEADER_ENDS, keyword);
         we = word_end();
@@ -139,10 +148,11 @@ void read_header(void)
         if (entry == NCOLS) ok = whole_int(cur, we, &nb_col);
         else if (entry == NROWS) ok = whole_int(cur, we, &nb_lig);
         else ok = whole_number(cur, we, &v);
+        char text[SHOWN_TEXT];
         if (!ok)
             stop_run(1, MSG_GRID_BAD_HEADER, keyword,
                      entry == NCOLS || entry == NROWS ? "a whole number" : "a number",
-                     shown(cur, we), cur);
+                     shown(cur, we, text));
         if (entry == XLL) X_min = v;
         else if (entry == YLL) Y_min = v;
         else if (entry == CELLSIZE) dpix_size = v;
@@ -154,8 +164,8 @@ void read_header(void)
 [[noreturn]] void bad_value(int l, int c)
 {
     if (cur == lim) stop_run(1, MSG_GRID_ENDS, l + 1, c + 1);
-    const char *we = word_end();
-    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, shown(cur, we), cur);
+    char text[SHOWN_TEXT];
+    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, shown(cur, word_end(), text));
 }
 
 // The values, line by line. Each must be a whole word that reads as a
@@ -180,6 +190,7 @@ void read_values(void)
 void ascii_lecture(void)
 {
     printf("\n");
+    skip_byte_order_mark(f1);
     long long left = stream_bytes_left(f1);
     cur = lim = buf;
     at_eof = false;

@@ -3,12 +3,14 @@
 // the hand-over to one reader.
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "console.h"
 #include "nadir_spot.h"
+#include "readers.h"
 
 namespace {
 
@@ -56,28 +58,42 @@ void check_dimensions(const char *from)
 }
 
 // Reads the descriptor's six values. One that is missing keeps its value (a
-// descriptor of the dimensions alone is fine: the pixel size is asked); one
-// that is present but not a number stops the run rather than be guessed.
+// descriptor of the dimensions alone is fine: the pixel size is asked), but
+// not the dimensions themselves: an empty descriptor would pass the raster
+// off as an empty model. A value that is present but not wholly a number (a
+// NUL byte or a letter inside, too long to be one) stops the run rather
+// than be guessed.
 void read_descriptor(const char *nomdescr1)
 {
     int val = 0;
     int *ints[5] = {&nb_lig, &nb_col, &val, &mind, &maxd};
-    char word[64];
+    char word[64], shown[SHOWN_TEXT];
+    skip_byte_order_mark(f1d);
     for (int k = 0; k < 6; k++) {
-        if (fscanf(f1d, "%63s", word) != 1) break;
+        int from = 0, to = 0;
+        if (fscanf(f1d, " %n%63s%n", &from, word, &to) != 1) {
+            if (k < 2)
+                stop_run(1, "\n\n\tThe descriptor %s ends before the number of %s.\n", nomdescr1,
+                         k == 0 ? "lines" : "columns");
+            break;
+        }
+        const char *word_end = word + (to - from);
+        int next = getc(f1d);  // a longer word was cut at 63 bytes
+        bool whole = next == EOF || isspace(next);
         char *end;
         errno = 0;
         if (k < 5) {
             long v = strtol(word, &end, 10);
-            if (*end || end == word || errno || v < -2147483647L - 1 || v > 2147483647L)
+            if (!whole || end != word_end || end == word || errno || v < -2147483647L - 1 ||
+                v > 2147483647L)
                 stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a whole number is expected.\n",
-                         nomdescr1, word);
+                         nomdescr1, shown_text(word, word_end - word, shown));
             *ints[k] = static_cast<int>(v);
         } else {
             double v = strtod(word, &end);
-            if (*end || end == word)
+            if (!whole || end != word_end || end == word)
                 stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a number is expected.\n",
-                         nomdescr1, word);
+                         nomdescr1, shown_text(word, word_end - word, shown));
             dpix_size = v;
         }
     }

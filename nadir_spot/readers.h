@@ -3,6 +3,7 @@
 #ifndef READERS_H
 #define READERS_H
 
+#include <cstddef>
 #include <cstdio>
 
 // Texts of the readers' error stops (all stop with exit status 1; a
@@ -16,14 +17,25 @@
 #define MSG_GRID_TOO_BIG                                                         \
     "\n\n\tThe grid header announces %d lines and %d columns: more values than " \
     "the %lld bytes left in the file can hold.\n"
-#define MSG_GRID_BAD_VALUE "\n\n\tGrid line %d, column %d: \"%.*s\" is not a number.\n"
+#define MSG_GRID_BAD_VALUE "\n\n\tGrid line %d, column %d: \"%s\" is not a number.\n"
 #define MSG_GRID_ENDS "\n\n\tGrid line %d, column %d: the file ends before this value.\n"
-#define MSG_GRID_BAD_HEADER "\n\n\tGrid header: the value of %s is not %s: \"%.*s\".\n"
+#define MSG_GRID_BAD_HEADER "\n\n\tGrid header: the value of %s is not %s: \"%s\".\n"
 #define MSG_GRID_HEADER_ENDS "\n\n\tGrid header: the file ends before the value of %s.\n"
 #define MSG_GRID_UNREADABLE "\n\n\tThe grid file could not be read.\n"
 
 // The longest part of a bad word that a message shows.
 const int SHOWN_WORD = 40;
+
+// A word as a message shows it: its first SHOWN_WORD bytes, printable
+// ASCII as they are and any other byte as \xNN, so that a NUL, a control
+// byte or a byte order mark shows as what it is instead of hiding or acting
+// on the terminal. out must hold SHOWN_TEXT bytes; returns out.
+const int SHOWN_TEXT = 4 * SHOWN_WORD + 1;
+char *shown_text(const char *word, size_t length, char *out);
+
+// Skips a UTF-8 byte order mark (EF BB BF), which some editors put at the
+// start of a text file, at the start of f; any other start is left unread.
+void skip_byte_order_mark(FILE *f);
 
 // Bytes from the stream's position to the end of its file, or -1 when the
 // stream is not a regular file (a pipe, a memory stream) and its size is

@@ -190,7 +190,7 @@ TEST_F(AsciiLecture, DamagedGridsStopWithWhereAndWhat)
             model_memory(h + std::string("1 2 3 4\0 ", 9));
             die(ascii_lecture, "");
         },
-        ExitedWithCode(1), "Grid line 2, column 2: \"4\" is not a number\\.");
+        ExitedWithCode(1), "Grid line 2, column 2: \"4\\\\x00\" is not a number\\.");
     // A grid too short for its header: a file is refused from its size, a
     // stream of unknown size where it ends.
     EXPECT_EXIT(

@@ -1,0 +1,253 @@
+// Shared by the fuzz targets that run the program's own code: a scratch
+// tree c/images/F in memory (/dev/shm) that each input is run in, the
+// program state put back to zero between inputs, and a run that comes back
+// from the program's stops (NADIR_FUZZING builds jump back instead of
+// ending the process).
+#ifndef FUZZ_PROGRAM_H
+#define FUZZ_PROGRAM_H
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <cmath>
+
+#include "console.h"
+#include "image.h"
+#include "nadir_spot.h"
+#include "nrutil.h"
+
+namespace fuzz {
+
+std::string scratch;  // absolute; each input is run inside it
+int home = -1;        // the working directory libFuzzer was started in
+
+inline void remove_tree(const std::string &path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        if (DIR *d = opendir(path.c_str())) {
+            while (dirent *e = readdir(d)) {
+                if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
+                    remove_tree(path + "/" + e->d_name);
+            }
+            closedir(d);
+        }
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+inline void remove_scratch() { remove_tree(scratch); }
+
+// Makes <base>/nadir_<target>.XXXXXX/c/images/F, base
+// being $NADIR_FUZZ_SCRATCH, else /dev/shm, else /tmp. Standard output goes
+// to /dev/null (the dialogue would slow the fuzzer) unless
+// NADIR_FUZZ_STDOUT is set, to watch one input being replayed.
+inline void make_scratch(const char *target)
+{
+    const char *base = getenv("NADIR_FUZZ_SCRATCH");
+    if (!base || !*base) base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string tmpl = std::string(base) + "/nadir_" + target + ".XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) abort();
+    scratch = buf.data();
+    atexit(remove_scratch);
+    home = open(".", O_RDONLY | O_DIRECTORY);
+    if (home < 0 || chdir(scratch.c_str()) != 0) abort();
+    if (mkdir("c", 0755) || mkdir("c/images", 0755) || mkdir("c/images/F", 0755)) abort();
+    if (!getenv("NADIR_FUZZ_STDOUT") && !freopen("/dev/null", "w", stdout)) abort();
+}
+
+// The program opens c/images/... from the working directory: each input is
+// run inside the scratch tree, and libFuzzer's own relative paths (corpus,
+// artifacts, logs) keep meaning what they meant outside it.
+inline void enter()
+{
+    if (chdir(scratch.c_str()) != 0) abort();
+}
+
+inline void leave()
+{
+    if (fchdir(home) != 0) abort();
+}
+
+// Writes c/images/F/<name>.
+inline void put(const std::string &name, const void *data, size_t size)
+{
+    FILE *f = fopen(("c/images/F/" + name).c_str(), "wb");
+    if (!f) abort();
+    if (size && fwrite(data, size, 1, f) != 1) abort();
+    if (fclose(f) != 0) abort();
+}
+
+inline void put(const std::string &name, const std::string &text) { put(name, text.data(), text.size()); }
+
+inline bool read_file(const std::string &path, std::string *out)
+{
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    out->clear();
+    char b[4096];
+    size_t n;
+    while ((n = fread(b, 1, sizeof b, f)) > 0) out->append(b, n);
+    fclose(f);
+    return true;
+}
+
+// The entries of c/images/F.
+inline std::vector<std::string> folder_entries()
+{
+    std::vector<std::string> names;
+    DIR *d = opendir("c/images/F");
+    if (!d) abort();
+    while (dirent *e = readdir(d)) {
+        if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
+    }
+    closedir(d);
+    return names;
+}
+
+// A name that answers may not hold: it could reach outside the scratch
+// tree (a backslash becomes a separator in the path).
+inline bool unsafe_answers(const uint8_t *data, size_t size)
+{
+    for (size_t i = 0; i < size; i++) {
+        if (data[i] == '/' || data[i] == '\\') return true;
+        if (data[i] == '.' && i + 1 < size && data[i + 1] == '.') return true;
+    }
+    return false;
+}
+
+// Runs the program's steps with these answers on its console. Returns 0
+// when they return, else the status of the stop plus one.
+inline int run_program(void (*steps)(void), const char *answers, size_t size)
+{
+    console_input_memory(answers, size);
+    jmp_buf back;
+    console_exit_jump = &back;
+    int stopped = setjmp(back);
+    if (stopped == 0) steps();
+    console_exit_jump = nullptr;
+    return stopped;
+}
+
+// Everything the run took given back, and the program state as at start.
+inline void reset_state()
+{
+    console_input_memory("", 0);  // frusmatrice's key: no wait
+    frdmatrice(dtab, nb_lig);
+    frimatrice(itab, nb_lig);
+    frusmatrice(jtab, nb_lig);
+    frucmatrice(tab_bin, nb_lig);
+    dtab = nullptr;
+    itab = nullptr;
+    jtab = nullptr;
+    tab_bin = nullptr;
+    if (f1) fclose(f1);
+    if (f1d) fclose(f1d);
+    f1 = f1d = nullptr;
+    nb_lig = nb_col = format = itype = mind = maxd = 0;
+    dpix_size = X_min = Y_min = nodata = 0.0;
+    descr_OK = false;
+    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = '\0';
+    remove_on_error(nullptr, nullptr);
+}
+
+// A descriptor the program wrote must be whole: six numbers, the first two
+// the model's dimensions.
+inline bool whole_descriptor(const std::string &text)
+{
+    std::vector<std::string> w;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isspace(static_cast<unsigned char>(text[i]))) i++;
+        size_t j = i;
+        while (j < text.size() && !isspace(static_cast<unsigned char>(text[j]))) j++;
+        if (j > i) w.push_back(text.substr(i, j - i));
+        i = j;
+    }
+    if (w.size() != 6) return false;
+    for (const std::string &s : w) {
+        char *end;
+        strtod(s.c_str(), &end);
+        if (*end) return false;
+    }
+    return atoi(w[0].c_str()) == nb_lig && atoi(w[1].c_str()) == nb_col;
+}
+
+// A mask the program saved must be whole and mark exactly the cells at the
+// lowest altitude (no cell for an empty model or one of not-a-number only).
+inline bool right_mask(const std::string &path)
+{
+    Color32 *pal = nullptr;
+    int nc = -1, nl = -1, type = -1;
+    unsigned char **m = ChargeBMP(path.c_str(), nc, nl, type, pal);
+    if (!m) {  // a mask without cells may have nothing for a reader to return
+        struct stat st;
+        return (nb_lig == 0 || nb_col == 0) && stat(path.c_str(), &st) == 0 && st.st_size == 1078;
+    }
+    bool ok = nc == nb_col && nl == nb_lig && type == 0;
+    double lowest = INFINITY;
+    for (int l = 0; ok && l < nb_lig; l++)
+        for (int c = 0; c < nb_col; c++) lowest = dtab[l][c] < lowest ? dtab[l][c] : lowest;
+    for (int l = 0; ok && l < nb_lig; l++)
+        for (int c = 0; c < nb_col; c++) ok = ok && m[l][c] == (dtab[l][c] == lowest ? 1 : 255);
+    for (int l = 0; l < nl; l++) delete[] m[l];
+    delete[] m;
+    return ok;
+}
+
+inline bool ends_with(const std::string &s, const char *tail)
+{
+    size_t n = strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+// After a run: the files of the layout are all there, and what the run
+// added is a whole descriptor or a right mask, nothing else (no temporary
+// file, no half-made descriptor). The added files are then removed, so that
+// every run starts from the same layout.
+inline void check_and_clean(const std::vector<std::string> &layout)
+{
+    std::vector<std::string> names = folder_entries();
+    for (const std::string &want : layout) {
+        bool found = false;
+        for (const std::string &n : names) found = found || n == want;
+        if (!found) {
+            fprintf(stderr, "fuzz: the run removed %s\n", want.c_str());
+            abort();
+        }
+    }
+    for (const std::string &n : names) {
+        bool mine = false;
+        for (const std::string &want : layout) mine = mine || n == want;
+        if (mine) continue;
+        std::string path = "c/images/F/" + n, text;
+        bool ok;
+        if (ends_with(n, ".bmp")) ok = right_mask(path);
+        else if (ends_with(n, "_m2.txt") || ends_with(n, "_m4.txt"))
+            ok = read_file(path, &text) && whole_descriptor(text);
+        else ok = false;
+        if (!ok) {
+            fprintf(stderr, "fuzz: the run left %s, not a whole descriptor or mask\n", n.c_str());
+            abort();
+        }
+        remove_tree(path);
+    }
+}
+
+}  // namespace fuzz
+
+#endif
