@@ -44,22 +44,35 @@ void from_little_endian(unsigned short *, int) {}
 void from_little_endian(int *, int) {}
 #endif
 
+// The range of one row of samples. Plain min/max reductions over a local
+// count: the compiler vectorizes them (nb_col itself, a global int, could
+// alias the rows and would be reloaded at every cell).
+template <typename T>
+void row_range(const T *s, int n, int *lo, int *hi)
+{
+    T mn = static_cast<T>(*lo), mx = static_cast<T>(*hi);
+    for (int c = 0; c < n; c++) {
+        T v = s[c];
+        mn = v < mn ? v : mn;
+        mx = v > mx ? v : mx;
+    }
+    *lo = mn;
+    *hi = mx;
+}
+
 // 16-bit: each row is read into jtab and at once widened into itab while
-// it is still in cache, the range taken in the same pass.
+// it is still in cache, its range taken on the 16-bit samples.
 void read_16bit(void)
 {
-    int lo = INT_MAX, hi = INT_MIN;
+    const int n = nb_col;
+    int lo = 65535, hi = 0;
     for (int l = 0; l < nb_lig; l++) {
         unsigned short *src = jtab[l];
-        read_row(src, 2, static_cast<unsigned long long>(l) * nb_col * 2);
-        from_little_endian(src, nb_col);
+        read_row(src, 2, static_cast<unsigned long long>(l) * n * 2);
+        from_little_endian(src, n);
         int *dst = itab[l];
-        for (int c = 0; c < nb_col; c++) {
-            int v = src[c];
-            dst[c] = v;
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+        for (int c = 0; c < n; c++) dst[c] = src[c];
+        row_range(src, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -68,16 +81,13 @@ void read_16bit(void)
 // 32-bit: straight into itab, the range taken on each row just read.
 void read_32bit(void)
 {
+    const int n = nb_col;
     int lo = INT_MAX, hi = INT_MIN;
     for (int l = 0; l < nb_lig; l++) {
         int *row = itab[l];
-        read_row(row, 4, static_cast<unsigned long long>(l) * nb_col * 4);
-        from_little_endian(row, nb_col);
-        for (int c = 0; c < nb_col; c++) {
-            int v = row[c];
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+        read_row(row, 4, static_cast<unsigned long long>(l) * n * 4);
+        from_little_endian(row, n);
+        row_range(row, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -96,21 +106,19 @@ int ask_unit(void)
     }
 }
 
+// Metres: the samples times the unit's factor (metres: the samples as they
+// are; times 1.0 would give the same doubles).
 void convert(int dyn_scale)
 {
-    if (dyn_scale == 0) {
-        for (int l = 0; l < nb_lig; l++) {
-            const int *s = itab[l];
-            double *d = dtab[l];
-            for (int c = 0; c < nb_col; c++) d[c] = static_cast<double>(s[c]);
-        }
-        return;
-    }
+    const int n = nb_col;
     const double f = unit_factor[dyn_scale];
     for (int l = 0; l < nb_lig; l++) {
         const int *s = itab[l];
         double *d = dtab[l];
-        for (int c = 0; c < nb_col; c++) d[c] = s[c] * f;
+        if (dyn_scale == 0)
+            for (int c = 0; c < n; c++) d[c] = static_cast<double>(s[c]);
+        else
+            for (int c = 0; c < n; c++) d[c] = s[c] * f;
     }
 }
 
