@@ -14,45 +14,112 @@ namespace {
 const double EMPTY_MIN = 10000000.0;
 const double EMPTY_MAX = 0.0;
 
-// One pass: the extremes and the count at the minimum together. A NaN cell
-// fails every comparison, so it is never an extreme nor counted.
-void scan_range(double *lowest, double *highest, long long *count)
+// Lowest and highest number of a line. "v < mn ? v : mn" keeps mn when v is
+// NaN, so a NaN cell is never an extreme; a line without numbers gives +inf
+// and -inf. The line goes through 32 running extremes, one for each cell of
+// a block: an element-wise loop the compiler turns into vector min and max
+// (it keeps a single running extreme scalar, as the order of NaN tests
+// would otherwise change).
+const int LANES = 32;
+
+void line_range(const double *row, int n, double *lowest, double *highest)
 {
-    double mn = INFINITY, mx = -INFINITY;
-    long long n = 0;
-    for (int l = 0; l < nb_lig && dtab; l++) {
-        const double *row = dtab[l];
-        for (int c = 0; c < nb_col; c++) {
-            double v = row[c];
-            if (v < mn) {
-                mn = v;
-                n = 0;
-            }
-            n += v == mn;
-            if (v > mx) mx = v;
+    double mn[LANES], mx[LANES];
+    for (int k = 0; k < LANES; k++) {
+        mn[k] = INFINITY;
+        mx[k] = -INFINITY;
+    }
+    int c = 0;
+    for (; c + LANES <= n; c += LANES)
+        for (int k = 0; k < LANES; k++) {
+            double v = row[c + k];
+            mn[k] = v < mn[k] ? v : mn[k];
+            mx[k] = v > mx[k] ? v : mx[k];
         }
+    for (; c < n; c++) {
+        double v = row[c];
+        mn[0] = v < mn[0] ? v : mn[0];
+        mx[0] = v > mx[0] ? v : mx[0];
     }
+    for (int k = 1; k < LANES; k++) {
+        mn[0] = mn[k] < mn[0] ? mn[k] : mn[0];
+        mx[0] = mx[k] > mx[0] ? mx[k] : mx[0];
+    }
+    *lowest = mn[0];
+    *highest = mx[0];
+}
+
+// The cells of a line equal to v (-0 and +0 alike, NaN never), counted in
+// lanes too: doubles, which the compiler adds in vectors where it leaves a
+// 64-bit integer sum of comparisons scalar. Exact: a lane counts fewer
+// than 2^53 cells.
+long long line_count(const double *row, int n, double v)
+{
+    double lane[LANES] = {};
+    int c = 0;
+    for (; c + LANES <= n; c += LANES)
+        for (int k = 0; k < LANES; k++) lane[k] += row[c + k] == v ? 1.0 : 0.0;
+    long long count = 0;
+    for (; c < n; c++) count += row[c] == v;
+    for (int k = 0; k < LANES; k++) count += static_cast<long long>(lane[k]);
+    return count;
+}
+
+// The extremes as the first cell holding them has them: -0 and +0 compare
+// equal, but the one printed is the first met, line by line.
+double first_equal(const double *line_ext, int n, double v)
+{
+    for (int l = 0; l < nb_lig; l++) {
+        if (line_ext[l] != v) continue;
+        const double *row = dtab[l];
+        for (int c = 0; c < n; c++)
+            if (row[c] == v) return row[c];
+    }
+    return v;
+}
+
+// One pass over the model for the extremes of every line; the count then
+// looks only at the lines whose lowest is the model's lowest, and so will
+// the mask. A NaN cell fails every comparison: never an extreme nor counted.
+void scan_range(double *line_min, double *line_max, double *lowest, double *highest, long long *count)
+{
+    const int n = nb_col;
+    double mn = INFINITY, mx = -INFINITY;
+    for (int l = 0; l < nb_lig && dtab; l++) {
+        line_range(dtab[l], n, &line_min[l], &line_max[l]);
+        mn = line_min[l] < mn ? line_min[l] : mn;
+        mx = line_max[l] > mx ? line_max[l] : mx;
+    }
+    long long found = 0;
+    for (int l = 0; l < nb_lig && dtab; l++)
+        if (line_min[l] == mn) found += line_count(dtab[l], n, mn);
     if (mn > mx) {  // no cell holds a number
-        mn = EMPTY_MIN;
-        mx = EMPTY_MAX;
-        n = 0;
+        *lowest = EMPTY_MIN;
+        *highest = EMPTY_MAX;
+        *count = 0;
+        return;
     }
-    *lowest = mn;
-    *highest = mx;
-    *count = n;
+    *lowest = mn == 0 ? first_equal(line_min, n, mn) : mn;
+    *highest = mx == 0 ? first_equal(line_max, n, mx) : mx;
+    *count = found;
 }
 
 // 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
-// cells counted.
-void build_mask(double decim_val_pit)
+// cells counted. Only a line whose lowest is that altitude can hold it.
+void build_mask(const double *line_min, double decim_val_pit)
 {
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
     if (!tab_bin) stop_no_memory(nb_lig, nb_col);
+    const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
-        const double *row = dtab[l];
         unsigned char *mask = tab_bin[l];
-        for (int c = 0; c < nb_col; c++) mask[c] = row[c] == decim_val_pit ? 1 : 255;
+        if (line_min[l] != decim_val_pit) {
+            memset(mask, 255, static_cast<size_t>(n));
+            continue;
+        }
+        const double *row = dtab[l];
+        for (int c = 0; c < n; c++) mask[c] = row[c] == decim_val_pit ? 1 : 255;
     }
 }
 
@@ -62,9 +129,16 @@ void treatment(void)
 {
     printf("\n\n\tTreatment\n\n");
 
+    // The extremes of each line, kept for the mask: 16 bytes a line.
+    double *line_min = nullptr, *line_max = nullptr;
+    if (dtab && nb_lig > 0) {
+        line_min = dvecteur(nb_lig);
+        line_max = dvecteur(nb_lig);
+        if (!line_min || !line_max) stop_no_memory(nb_lig, nb_col);
+    }
     double dtab_min_in, dtab_max_in;
     long long num_min;
-    scan_range(&dtab_min_in, &dtab_max_in, &num_min);
+    scan_range(line_min, line_max, &dtab_min_in, &dtab_max_in, &num_min);
 
     printf("\n\n\tAltitude value of the original DEM : ");
     printf("\n\t\tMin = %lf   Max. = %lf ", dtab_min_in, dtab_max_in);
@@ -78,7 +152,7 @@ void treatment(void)
     if (val_search == 1) stop_run(0, "\n\n\tNot any treatment ");
 
     double decim_val_pit = dtab_min_in;
-    build_mask(decim_val_pit);
+    build_mask(line_min, decim_val_pit);
 
     printf("\n\n\tResulting File created");
     printf("\n\n\tNote : the program saves the result as a bitmap image ");
