@@ -78,21 +78,24 @@ double first_equal(const double *line_ext, int n, double v)
     return v;
 }
 
-// One pass over the model for the extremes of every line; the count then
-// looks only at the lines whose lowest is the model's lowest, and so will
-// the mask. A NaN cell fails every comparison: never an extreme nor counted.
+// One pass over the model: the extremes of every line, and the count at the
+// lowest so far taken on a line that holds it while the line is still in
+// cache. A NaN cell fails every comparison: never an extreme nor counted.
 void scan_range(double *line_min, double *line_max, double *lowest, double *highest, long long *count)
 {
     const int n = nb_col;
     double mn = INFINITY, mx = -INFINITY;
+    long long found = 0;
     for (int l = 0; l < nb_lig && dtab; l++) {
-        line_range(dtab[l], n, &line_min[l], &line_max[l]);
-        mn = line_min[l] < mn ? line_min[l] : mn;
+        const double *row = dtab[l];
+        line_range(row, n, &line_min[l], &line_max[l]);
+        if (line_min[l] < mn) {
+            mn = line_min[l];
+            found = 0;
+        }
+        if (line_min[l] == mn) found += line_count(row, n, mn);
         mx = line_max[l] > mx ? line_max[l] : mx;
     }
-    long long found = 0;
-    for (int l = 0; l < nb_lig && dtab; l++)
-        if (line_min[l] == mn) found += line_count(dtab[l], n, mn);
     if (mn > mx) {  // no cell holds a number
         *lowest = EMPTY_MIN;
         *highest = EMPTY_MAX;
