@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "console.h"
+#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 #include "readers.h"
@@ -44,22 +45,6 @@ void from_little_endian(unsigned short *, int) {}
 void from_little_endian(int *, int) {}
 #endif
 
-// The range of one row of samples. Plain min/max reductions over a local
-// count: the compiler vectorizes them (nb_col itself, a global int, could
-// alias the rows and would be reloaded at every cell).
-template <typename T>
-void row_range(const T *s, int n, int *lo, int *hi)
-{
-    T mn = static_cast<T>(*lo), mx = static_cast<T>(*hi);
-    for (int c = 0; c < n; c++) {
-        T v = s[c];
-        mn = v < mn ? v : mn;
-        mx = v > mx ? v : mx;
-    }
-    *lo = mn;
-    *hi = mx;
-}
-
 // 16-bit: each row is read into jtab and at once widened into itab while
 // it is still in cache, its range taken on the 16-bit samples.
 void read_16bit(void)
@@ -70,9 +55,8 @@ void read_16bit(void)
         unsigned short *src = jtab[l];
         read_row(src, 2, static_cast<unsigned long long>(l) * n * 2);
         from_little_endian(src, n);
-        int *dst = itab[l];
-        for (int c = 0; c < n; c++) dst[c] = src[c];
-        row_range(src, n, &lo, &hi);
+        widen_row(src, itab[l], n);
+        sample_range(src, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -87,7 +71,7 @@ void read_32bit(void)
         int *row = itab[l];
         read_row(row, 4, static_cast<unsigned long long>(l) * n * 4);
         from_little_endian(row, n);
-        row_range(row, n, &lo, &hi);
+        sample_range(row, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -106,20 +90,9 @@ int ask_unit(void)
     }
 }
 
-// Metres: the samples times the unit's factor (metres: the samples as they
-// are; times 1.0 would give the same doubles).
 void convert(int dyn_scale)
 {
-    const int n = nb_col;
-    const double f = unit_factor[dyn_scale];
-    for (int l = 0; l < nb_lig; l++) {
-        const int *s = itab[l];
-        double *d = dtab[l];
-        if (dyn_scale == 0)
-            for (int c = 0; c < n; c++) d[c] = static_cast<double>(s[c]);
-        else
-            for (int c = 0; c < n; c++) d[c] = s[c] * f;
-    }
+    for (int l = 0; l < nb_lig; l++) to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
 }
 
 // The descriptor's last three lines. Once it is whole, an error stop no

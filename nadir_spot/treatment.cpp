@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "image.h"
+#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 
@@ -13,57 +14,6 @@ namespace {
 // What an empty model (or one of not-a-number cells only) reports.
 const double EMPTY_MIN = 10000000.0;
 const double EMPTY_MAX = 0.0;
-
-// Lowest and highest number of a line. "v < mn ? v : mn" keeps mn when v is
-// NaN, so a NaN cell is never an extreme; a line without numbers gives +inf
-// and -inf. The line goes through 32 running extremes, one for each cell of
-// a block: an element-wise loop the compiler turns into vector min and max
-// (it keeps a single running extreme scalar, as the order of NaN tests
-// would otherwise change).
-const int LANES = 32;
-
-void line_range(const double *row, int n, double *lowest, double *highest)
-{
-    double mn[LANES], mx[LANES];
-    for (int k = 0; k < LANES; k++) {
-        mn[k] = INFINITY;
-        mx[k] = -INFINITY;
-    }
-    int c = 0;
-    for (; c + LANES <= n; c += LANES)
-        for (int k = 0; k < LANES; k++) {
-            double v = row[c + k];
-            mn[k] = v < mn[k] ? v : mn[k];
-            mx[k] = v > mx[k] ? v : mx[k];
-        }
-    for (; c < n; c++) {
-        double v = row[c];
-        mn[0] = v < mn[0] ? v : mn[0];
-        mx[0] = v > mx[0] ? v : mx[0];
-    }
-    for (int k = 1; k < LANES; k++) {
-        mn[0] = mn[k] < mn[0] ? mn[k] : mn[0];
-        mx[0] = mx[k] > mx[0] ? mx[k] : mx[0];
-    }
-    *lowest = mn[0];
-    *highest = mx[0];
-}
-
-// The cells of a line equal to v (-0 and +0 alike, NaN never), counted in
-// lanes too: doubles, which the compiler adds in vectors where it leaves a
-// 64-bit integer sum of comparisons scalar. Exact: a lane counts fewer
-// than 2^53 cells.
-long long line_count(const double *row, int n, double v)
-{
-    double lane[LANES] = {};
-    int c = 0;
-    for (; c + LANES <= n; c += LANES)
-        for (int k = 0; k < LANES; k++) lane[k] += row[c + k] == v ? 1.0 : 0.0;
-    long long count = 0;
-    for (; c < n; c++) count += row[c] == v;
-    for (int k = 0; k < LANES; k++) count += static_cast<long long>(lane[k]);
-    return count;
-}
 
 // The extremes as the first cell holding them has them: -0 and +0 compare
 // equal, but the one printed is the first met, line by line.
@@ -121,8 +71,7 @@ void build_mask(const double *line_min, double decim_val_pit)
             memset(mask, 255, static_cast<size_t>(n));
             continue;
         }
-        const double *row = dtab[l];
-        for (int c = 0; c < n; c++) mask[c] = row[c] == decim_val_pit ? 1 : 255;
+        mask_row(dtab[l], mask, n, decim_val_pit);
     }
 }
 
