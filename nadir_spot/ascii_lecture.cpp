@@ -13,6 +13,16 @@
 namespace {
 
 const size_t BLOCK = size_t(1) << 20;
+
+// On x86-64 Linux the value loop is built twice, for any x86-64 and for
+// processors of the x86-64-v3 level (AVX2, BMI), and the loader picks one
+// once at start: about a tenth less time on a grid where the processor has
+// them, while the program still runs on every x86-64.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define VALUE_LOOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VALUE_LOOP_CLONES
+#endif
 // A word is always whole in the buffer up to this length; a longer word is
 // never taken as a number.
 const ptrdiff_t LONGEST_WORD = 4096;
@@ -164,7 +174,7 @@ void read_header(void)
 // position lives in a local while a line is read (the global one is kept
 // for the calls that move the buffer), and blanks are skipped up to the
 // NUL after the unread bytes without a bound check.
-void read_values(void)
+VALUE_LOOP_CLONES void read_values(void)
 {
     const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
