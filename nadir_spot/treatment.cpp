@@ -15,6 +15,10 @@ namespace {
 const double EMPTY_MIN = 10000000.0;
 const double EMPTY_MAX = 0.0;
 
+// The extremes of each line (16 bytes a line): the lowest ones are kept for
+// the mask. Held here, so that a stop at the question leaves them reachable.
+double *line_min, *line_max;
+
 // The extremes as the first cell holding them has them: -0 and +0 compare
 // equal, but the one printed is the first met, line by line.
 double first_equal(const double *line_ext, int n, double v)
@@ -31,7 +35,7 @@ double first_equal(const double *line_ext, int n, double v)
 // One pass over the model: the extremes of every line, and the count at the
 // lowest so far taken on a line that holds it while the line is still in
 // cache. A NaN cell fails every comparison: never an extreme nor counted.
-void scan_range(double *line_min, double *line_max, double *lowest, double *highest, long long *count)
+void scan_range(double *lowest, double *highest, long long *count)
 {
     const int n = nb_col;
     double mn = INFINITY, mx = -INFINITY;
@@ -59,7 +63,7 @@ void scan_range(double *line_min, double *line_max, double *lowest, double *high
 
 // 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
 // cells counted. Only a line whose lowest is that altitude can hold it.
-void build_mask(const double *line_min, double decim_val_pit)
+void build_mask(double decim_val_pit)
 {
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
@@ -81,8 +85,6 @@ void treatment(void)
 {
     printf("\n\n\tTreatment\n\n");
 
-    // The extremes of each line, kept for the mask: 16 bytes a line.
-    double *line_min = nullptr, *line_max = nullptr;
     if (dtab && nb_lig > 0) {
         line_min = dvecteur(nb_lig);
         line_max = dvecteur(nb_lig);
@@ -90,7 +92,9 @@ void treatment(void)
     }
     double dtab_min_in, dtab_max_in;
     long long num_min;
-    scan_range(line_min, line_max, &dtab_min_in, &dtab_max_in, &num_min);
+    scan_range(&dtab_min_in, &dtab_max_in, &num_min);
+    frdvecteur(line_max);
+    line_max = nullptr;
 
     printf("\n\n\tAltitude value of the original DEM : ");
     printf("\n\t\tMin = %lf   Max. = %lf ", dtab_min_in, dtab_max_in);
@@ -104,7 +108,9 @@ void treatment(void)
     if (val_search == 1) stop_run(0, "\n\n\tNot any treatment ");
 
     double decim_val_pit = dtab_min_in;
-    build_mask(line_min, decim_val_pit);
+    build_mask(decim_val_pit);
+    frdvecteur(line_min);
+    line_min = nullptr;
 
     printf("\n\n\tResulting File created");
     printf("\n\n\tNote : the program saves the result as a bitmap image ");
