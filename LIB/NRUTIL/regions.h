@@ -1,6 +1,6 @@
 // Inside NRUTIL: the lines of a large matrix carved from one region of
-// fresh zero pages, advised for transparent huge pages. The model matrices
-// run to hundreds of megabytes; taking them page by page costs more kernel
+// fresh zero pages, all faulted in at once. The model matrices run to
+// hundreds of megabytes; faulting them in page by page costs more kernel
 // time than reading the model. Each line still counts as a block of its
 // own: it is given back on its own, and the region returns to the system
 // with its last line.

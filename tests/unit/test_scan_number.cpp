@@ -164,6 +164,32 @@ TEST(ScanNumber, RandomDecimalTextMatchesStrtod)
     EXPECT_EQ(failures, 0);
 }
 
+// Grid values of every short shape followed by a separator and the next
+// value: the fast paths read whole 8-byte words, so the end of a number can
+// fall anywhere in a word with digits, points or signs after it.
+TEST(ScanNumber, ShortValuesBesideTheirNeighboursMatchStrtod)
+{
+    std::mt19937_64 rng(6);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    int failures = 0;
+    for (int i = 0; i < 200000 && failures < 20; i++) {
+        std::string s = pick(4) == 0 ? "-" : "";
+        int int_digits = pick(9), frac_digits = pick(10) - 1;
+        if (int_digits == 0 && frac_digits < 0) frac_digits = 0;  // strtod would skip blanks
+        for (int k = 0; k < int_digits; k++) s += static_cast<char>('0' + pick(10));
+        if (frac_digits >= 0) s += '.';
+        for (int k = 0; k < frac_digits; k++) s += static_cast<char>('0' + pick(10));
+        s += " \t\n\r,.e-+5xE"[pick(12)];
+        s += "12.5 -7 3.25e1"[pick(14)];
+        s += "0.5 9";
+        if (!same_as_strtod(s)) {
+            EXPECT_TRUE(same_as_strtod(s));
+            failures++;
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
 TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
 {
     // Random bit patterns (subnormals and extremes included) printed with

@@ -1,0 +1,30 @@
+// The loops over the cells of one row, shared by the raw reader and the
+// search, and timed alone by the benchmarks. Each is a plain loop the
+// compiler turns into vector code; the callers take them row by row, so no
+// call is made per cell.
+#ifndef KERNELS_H
+#define KERNELS_H
+
+// 16-bit samples widened to int.
+void widen_row(const unsigned short *src, int *dst, int n);
+
+// The range of a row of samples folded into *lo and *hi (which hold the
+// range so far).
+void sample_range(const unsigned short *s, int n, int *lo, int *hi);
+void sample_range(const int *s, int n, int *lo, int *hi);
+
+// Samples to metres: s times factor, or the samples as they are when
+// as_is (the unit is the metre: times 1.0 would give the same doubles).
+void to_metres(const int *s, double *d, int n, double factor, bool as_is);
+
+// Lowest and highest number of a row. A NaN cell is never an extreme; a
+// row without numbers gives +inf and -inf.
+void line_range(const double *row, int n, double *lowest, double *highest);
+
+// The cells of a row equal to v (-0 and +0 alike, NaN never).
+long long line_count(const double *row, int n, double v);
+
+// The mask of a row: 1 where the cell equals v, 255 elsewhere.
+void mask_row(const double *row, unsigned char *mask, int n, double v);
+
+#endif
