@@ -214,12 +214,15 @@ VALUE_LOOP_CLONES void read_values(void)
 void ascii_lecture(void)
 {
     printf("\n");
-    skip_byte_order_mark(f1);
     long long left = stream_bytes_left(f1);
     cur = lim = buf;
     buf[0] = '\0';
     at_eof = false;
     bytes_before = 0;
+    // A UTF-8 byte order mark, which some editors put at the start of a
+    // text file, is skipped in the buffer: the stream may not seek back.
+    refill();
+    if (lim - cur >= 3 && memcmp(cur, "\xEF\xBB\xBF", 3) == 0) cur += 3;
 
     read_header();
     if (nb_lig < 0 || nb_col < 0) stop_run(1, MSG_BAD_DIMENSIONS, nb_lig, nb_col);

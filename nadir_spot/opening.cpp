@@ -67,19 +67,31 @@ void read_descriptor(const char *nomdescr1)
 {
     int val = 0;
     int *ints[5] = {&nb_lig, &nb_col, &val, &mind, &maxd};
-    char word[64], shown[SHOWN_TEXT];
-    skip_byte_order_mark(f1d);
+    char buffer[64], shown[SHOWN_TEXT];
+    bool first = true;
     for (int k = 0; k < 6; k++) {
         int from = 0, to = 0;
-        if (fscanf(f1d, " %n%63s%n", &from, word, &to) != 1) {
+        if (fscanf(f1d, " %n%63s%n", &from, buffer, &to) != 1) {
             if (k < 2)
                 stop_run(1, "\n\n\tThe descriptor %s ends before the number of %s.\n", nomdescr1,
                          k == 0 ? "lines" : "columns");
             break;
         }
-        const char *word_end = word + (to - from);
+        char *word = buffer;
+        const char *word_end = buffer + (to - from);
         int next = getc(f1d);  // a longer word was cut at 63 bytes
         bool whole = next == EOF || isspace(next);
+        // A UTF-8 byte order mark, which some editors put at the start of a
+        // text file, is not part of the first value.
+        if (first && word_end - word >= 3 && memcmp(word, "\xEF\xBB\xBF", 3) == 0) {
+            word += 3;
+            if (word == word_end && whole) {
+                first = false;
+                k--;
+                continue;
+            }
+        }
+        first = false;
         char *end;
         errno = 0;
         if (k < 5) {

@@ -40,8 +40,3 @@ char *shown_text(const char *word, size_t length, char *out)
     return out;
 }
 
-void skip_byte_order_mark(FILE *f)
-{
-    char head[3];
-    if (fread(head, 1, 3, f) != 3 || memcmp(head, "\xEF\xBB\xBF", 3) != 0) rewind(f);
-}

@@ -33,10 +33,6 @@ const int SHOWN_WORD = 40;
 const int SHOWN_TEXT = 4 * SHOWN_WORD + 1;
 char *shown_text(const char *word, size_t length, char *out);
 
-// Skips a UTF-8 byte order mark (EF BB BF), which some editors put at the
-// start of a text file, at the start of f; any other start is left unread.
-void skip_byte_order_mark(FILE *f);
-
 // Bytes from the stream's position to the end of its file, or -1 when the
 // stream is not a regular file (a pipe, a memory stream) and its size is
 // unknown.
