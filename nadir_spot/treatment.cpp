@@ -85,6 +85,10 @@ void treatment(void)
 {
     printf("\n\n\tTreatment\n\n");
 
+    // Left by an earlier run in this process that stopped at the question
+    // (the fuzz targets run the program over and over in one process).
+    frdvecteur(line_min);
+    line_min = nullptr;
     if (dtab && nb_lig > 0) {
         line_min = dvecteur(nb_lig);
         line_max = dvecteur(nb_lig);
