@@ -115,7 +115,9 @@ def main():
     ap.add_argument("--work", default="/tmp/nadir_bench")
     a = ap.parse_args()
 
-    nadir = os.path.join(a.build, "nadir_spot")
+    nadir = os.path.join(os.path.abspath(a.build), "nadir_spot")
+    if a.compare:
+        a.compare = os.path.abspath(a.compare)
     gen = os.path.join(ROOT, "build-bench", "bench", "make_models")
     least = os.path.join(ROOT, "build-bench", "bench", "least_work")
     if not os.path.exists(gen) or not os.path.exists(least):
