@@ -1,7 +1,9 @@
 #include "regions.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/mman.h>
@@ -25,22 +27,28 @@ namespace {
 
 const size_t HUGE_PAGE = size_t(2) << 20;
 
-// How a region gets its pages. Huge pages (MADV_HUGEPAGE) make the first
-// touch of the model matrices up to 4 times cheaper than small pages when
-// the memory was freed moments before, but on a virtual machine that hands
-// free memory back to its host (free page reporting: free 2 MB blocks are
-// reported about 2 s after they are freed) every huge page taken after an
-// idle pause is a block the host must fault in again, and a whole run then
-// costs 3 to 4 times more. Small pages come first from free blocks under
-// 2 MB, which are never handed back. Measured on such a machine, 768 MB:
-// huge pages 0.10 to 0.16 s right after a run that used huge pages, 0.8 to
-// 1.8 s after one that used small pages, 1.8 to 4.5 s after 6 idle seconds;
-// small pages faulted in one go (MAP_POPULATE) 0.38 to 0.70 s in every case,
-// first touches 0.47 to 1.04 s. The whole 16-bit run of 64 M cells after a
-// 6 s pause at the questions: 1.26 s with small pages, 4.8 s with huge ones.
-// A person types for seconds before the matrices are taken: small pages,
-// taken in one go, are the steady choice.
-const bool HUGE_PAGES = false;
+// How a region gets its pages. Huge pages (MADV_HUGEPAGE) cost a fifth of
+// small pages to fault in, and almost nothing to give back, when the kernel
+// has free 2 MB blocks at hand. On a virtual machine that hands free memory
+// back to its host (free page reporting: free 2 MB blocks are reported about
+// 2 s after they are freed), a reported block must be faulted in by the host
+// again, and a huge page then costs 6 times what small pages cost; small
+// pages come first from free blocks under 2 MB, which are never handed back.
+// Measured on such a machine, 960 MB: huge pages 0.08 to 0.3 s while freed
+// blocks are at hand (a run moments after another), 2.7 to 3.7 s after a few
+// idle seconds; small pages in one go 0.39 to 0.55 s in every case.
+// So a region takes huge pages a few at a time, timing each step, and once
+// a step proves dearer than small pages would be, the rest of the region and
+// every later one take small pages. The cost of finding out is one step.
+const size_t HUGE_STEP = size_t(8) << 20;
+// Seconds a megabyte: above this a step is dearer than small pages. Small
+// pages cost 0.45 to 0.57 ms a megabyte on the machine above, huge pages at
+// hand 0.1 to 0.3, reported ones about 3.
+const double DEAR_PER_MB = 0.5e-3;
+double dear_per_mb = DEAR_PER_MB;
+bool huge_pages_dear = false;  // for the rest of the process
+bool huge_pages_allowed = true;
+
 // Below this a matrix is cheap enough line by line.
 const size_t SMALLEST_REGION = size_t(2) << 20;
 #ifdef NRUTIL_ASAN
@@ -85,30 +93,75 @@ void unpoison(char *p, size_t n)
 #endif
 }
 
-// Fresh zero pages for a region of size bytes (whole pages).
+double seconds_now(void)
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Faults in n bytes from p in one go. False when the system has not the
+// memory (the region is then refused, as a failed allocation would be).
+bool populate(char *p, size_t n)
+{
+#ifdef MADV_POPULATE_WRITE
+    if (madvise(p, n, MADV_POPULATE_WRITE) == 0) return true;
+    if (errno != EINVAL) return false;  // EINVAL: a kernel before 5.14
+#endif
+    volatile char *v = p;
+    for (size_t o = 0; o < n; o += 4096) v[o] = 0;
+    return true;
+}
+
+// Fresh zero pages for a region of size bytes (whole pages), all faulted in.
 char *map_region(size_t size)
 {
-    if (HUGE_PAGES) {
-        // One huge page more, so that the region can start on a huge-page
-        // boundary; the ends beyond it are unmapped at once.
-        void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED) return nullptr;
-        char *raw = static_cast<char *>(m);
-        char *base = reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(raw) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
-        if (base > raw) munmap(raw, static_cast<size_t>(base - raw));
-        size_t tail = static_cast<size_t>(raw + HUGE_PAGE - base);
-        if (tail) munmap(base + size, tail);
-#ifdef MADV_HUGEPAGE
-        madvise(base, size, MADV_HUGEPAGE);  // advice: where refused, small pages serve
-#endif
-        return base;
-    }
-    int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+    if (huge_pages_dear || !huge_pages_allowed || size < HUGE_PAGE) {
 #ifdef MAP_POPULATE
-    flags |= MAP_POPULATE;  // every line is filled at once: fault the pages in one go
+        void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags | MAP_POPULATE, -1, 0);
+        return m == MAP_FAILED ? nullptr : static_cast<char *>(m);
+#else
+        void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
+        if (m == MAP_FAILED) return nullptr;
+        populate(static_cast<char *>(m), size);
+        return static_cast<char *>(m);
 #endif
-    void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
-    return m == MAP_FAILED ? nullptr : static_cast<char *>(m);
+    }
+    // One huge page more, so that the region starts on a huge-page
+    // boundary; the ends beyond it are unmapped at once. A last part under
+    // 2 MB simply takes small pages.
+    void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, flags, -1, 0);
+    if (m == MAP_FAILED) return nullptr;
+    char *raw = static_cast<char *>(m);
+    char *base = reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(raw) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
+    if (base > raw) munmap(raw, static_cast<size_t>(base - raw));
+    size_t tail = static_cast<size_t>(raw + HUGE_PAGE - base);
+    if (tail) munmap(base + size, tail);
+    bool advised = false;
+#ifdef MADV_HUGEPAGE
+    advised = madvise(base, size, MADV_HUGEPAGE) == 0;
+#endif
+    size_t done = 0;
+    while (done < size && advised) {
+        size_t n = size - done < HUGE_STEP ? size - done : HUGE_STEP;
+        double t0 = seconds_now();
+        if (!populate(base + done, n)) break;
+        double spent = seconds_now() - t0;
+        done += n;
+        if (spent > dear_per_mb * static_cast<double>(n) / 1048576.0) {
+            huge_pages_dear = true;
+#ifdef MADV_NOHUGEPAGE
+            if (done < size) madvise(base + done, size - done, MADV_NOHUGEPAGE);
+#endif
+            break;
+        }
+    }
+    if (done < size && !populate(base + done, size - done)) {
+        munmap(base, size);
+        return nullptr;
+    }
+    return base;
 }
 
 #endif
@@ -125,7 +178,7 @@ char *region_take(size_t line_bytes, int nlines, size_t *stride)
     if (s > (SIZE_MAX - 2 * HUGE_PAGE) / n) return nullptr;
     size_t used = s * n;
     if (used < SMALLEST_REGION) return nullptr;
-    const size_t grain = HUGE_PAGES ? HUGE_PAGE : size_t(1) << 16;  // whole pages
+    const size_t grain = size_t(1) << 16;  // whole pages
     size_t size = (used + grain - 1) / grain * grain;
 
     unsigned char *given = static_cast<unsigned char *>(calloc(n / 8 + 1, 1));
@@ -189,6 +242,27 @@ bool regions_available(void)
 {
 #ifdef NRUTIL_REGIONS
     return true;
+#else
+    return false;
+#endif
+}
+
+void regions_tune(bool huge_pages, double dear_seconds_per_mb)
+{
+#ifdef NRUTIL_REGIONS
+    huge_pages_allowed = huge_pages;
+    dear_per_mb = dear_seconds_per_mb < 0 ? DEAR_PER_MB : dear_seconds_per_mb;
+    huge_pages_dear = false;
+#else
+    (void)huge_pages;
+    (void)dear_seconds_per_mb;
+#endif
+}
+
+bool regions_huge_pages_dear(void)
+{
+#ifdef NRUTIL_REGIONS
+    return huge_pages_dear;
 #else
     return false;
 #endif

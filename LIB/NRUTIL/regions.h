@@ -24,4 +24,13 @@ bool region_give_back(void *p);
 int regions_in_use(void);
 bool regions_available(void);
 
+// For tests: whether later regions may try huge pages (they may by
+// default), and the seconds a megabyte above which a step of them counts as
+// dearer than small pages (0: every step; negative: the default). It also
+// forgets that huge pages proved dear.
+void regions_tune(bool huge_pages, double dear_seconds_per_mb);
+// Whether huge pages have proved dear in this process: later regions take
+// small pages.
+bool regions_huge_pages_dear(void);
+
 #endif

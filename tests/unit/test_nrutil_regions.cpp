@@ -2,7 +2,12 @@
 // lines given back one by one, the region returned with its last line.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "nrutil.h"
@@ -72,6 +77,75 @@ TEST(Regions, ManyMatricesAtOnceAndAgain)
         }
         EXPECT_EQ(regions_in_use(), before);
     }
+}
+
+// Kilobytes of huge pages in the mapping that holds p, from /proc/self/smaps;
+// -1 where that cannot be told.
+long huge_kb_at(const void *p)
+{
+    std::ifstream smaps("/proc/self/smaps");
+    if (!smaps) return -1;
+    const uintptr_t a = reinterpret_cast<uintptr_t>(p);
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        uintptr_t lo, hi;
+        char dash;
+        std::istringstream head(line);
+        if (line.find(':') > line.find(' ') && head >> std::hex >> lo >> dash >> hi && dash == '-') {
+            inside = lo <= a && a < hi;
+            continue;
+        }
+        long kb;
+        if (inside && sscanf(line.c_str(), "AnonHugePages: %ld kB", &kb) == 1) return kb;
+    }
+    return -1;
+}
+
+bool kernel_gives_advised_huge_pages()
+{
+    std::ifstream f("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string s;
+    std::getline(f, s);
+    return s.find("[madvise]") != std::string::npos || s.find("[always]") != std::string::npos;
+}
+
+// Every way a region may get its pages: small pages; huge pages throughout;
+// huge pages given up after the first step, the rest of that region and the
+// next ones on small pages. 2500 lines of 1001 doubles: several steps and a
+// last part short of a huge page.
+TEST(Regions, EveryWayOfTakingPagesGivesZeroFilledLinesOfTheirOwn)
+{
+    const int cols = 1001, lines = 2500;
+    struct Way {
+        bool huge;
+        double dear_per_mb;
+        bool proves_dear;
+    } ways[] = {{false, -1, false}, {true, 1e9, false}, {true, 0, true}};
+    for (const Way &w : ways) {
+        regions_tune(w.huge, w.dear_per_mb);
+        int before = regions_in_use();
+        for (int round = 0; round < 2; round++) {  // the second after huge pages may be given up
+            double **m = dmatrice(cols, lines);
+            ASSERT_NE(m, nullptr);
+            EXPECT_EQ(regions_in_use(), before + one_region());
+            for (int l = 0; l < lines; l++)
+                for (int c = 0; c < cols; c++) ASSERT_EQ(m[l][c], 0.0) << l << " " << c;
+            for (int l = 0; l < lines; l++)
+                for (int c = 0; c < cols; c++) m[l][c] = l * 4096.0 + c;
+            for (int l = 0; l < lines; l++) {
+                ASSERT_EQ(m[l][0], l * 4096.0);
+                ASSERT_EQ(m[l][cols - 1], l * 4096.0 + cols - 1);
+            }
+            if (regions_available() && w.huge && !w.proves_dear && round == 0 && kernel_gives_advised_huge_pages()) {
+                EXPECT_GT(huge_kb_at(m[lines / 2]), 0);
+            }
+            frdmatrice(m, lines);
+        }
+        EXPECT_EQ(regions_in_use(), before);
+        EXPECT_EQ(regions_huge_pages_dear(), regions_available() && w.proves_dear);
+    }
+    regions_tune(true, -1);
 }
 
 #ifdef __SANITIZE_ADDRESS__
