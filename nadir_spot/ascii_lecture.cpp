@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 #include "readers.h"
@@ -206,6 +207,7 @@ VALUE_LOOP_CLONES void read_values(void)
             p = q;
         }
         cur = p;
+        line_range(row, n, &line_min[l], &line_max[l]);
     }
 }
 
@@ -237,5 +239,6 @@ void ascii_lecture(void)
     }
     dtab = dmatrice(nb_col, nb_lig);
     if (!dtab) stop_no_memory(nb_lig, nb_col);
+    take_line_extremes();
     read_values();
 }

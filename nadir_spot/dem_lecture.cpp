@@ -90,9 +90,14 @@ int ask_unit(void)
     }
 }
 
+// Each line in metres, and its extremes taken while it is in cache.
 void convert(int dyn_scale)
 {
-    for (int l = 0; l < nb_lig; l++) to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
+    take_line_extremes();
+    for (int l = 0; l < nb_lig; l++) {
+        to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
+        line_range(dtab[l], nb_col, &line_min[l], &line_max[l]);
+    }
 }
 
 // The descriptor's last three lines. Once it is whole, an error stop no

@@ -7,6 +7,7 @@ unsigned short **jtab;
 int **itab;
 double **dtab;
 unsigned char **tab_bin;
+double *line_min, *line_max;
 
 bool descr_OK;
 

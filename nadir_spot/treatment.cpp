@@ -15,10 +15,6 @@ namespace {
 const double EMPTY_MIN = 10000000.0;
 const double EMPTY_MAX = 0.0;
 
-// The extremes of each line (16 bytes a line): the lowest ones are kept for
-// the mask. Held here, so that a stop at the question leaves them reachable.
-double *line_min, *line_max;
-
 // The extremes as the first cell holding them has them: -0 and +0 compare
 // equal, but the one printed is the first met, line by line.
 double first_equal(const double *line_ext, int n, double v)
@@ -32,22 +28,19 @@ double first_equal(const double *line_ext, int n, double v)
     return v;
 }
 
-// One pass over the model: the extremes of every line, and the count at the
-// lowest so far taken on a line that holds it while the line is still in
-// cache. A NaN cell fails every comparison: never an extreme nor counted.
+// The extremes from those of the lines, and the count at the lowest from
+// the lines that hold it: only they are read again. A NaN cell fails every
+// comparison: never an extreme nor counted.
 void scan_range(double *lowest, double *highest, long long *count)
 {
     const int n = nb_col;
+    if (dtab && !line_min) {  // no reader took them: one pass over the model
+        take_line_extremes();
+        for (int l = 0; l < nb_lig; l++) line_range(dtab[l], n, &line_min[l], &line_max[l]);
+    }
     double mn = INFINITY, mx = -INFINITY;
-    long long found = 0;
     for (int l = 0; l < nb_lig && dtab; l++) {
-        const double *row = dtab[l];
-        line_range(row, n, &line_min[l], &line_max[l]);
-        if (line_min[l] < mn) {
-            mn = line_min[l];
-            found = 0;
-        }
-        if (line_min[l] == mn) found += line_count(row, n, mn);
+        mn = line_min[l] < mn ? line_min[l] : mn;
         mx = line_max[l] > mx ? line_max[l] : mx;
     }
     if (mn > mx) {  // no cell holds a number
@@ -56,6 +49,9 @@ void scan_range(double *lowest, double *highest, long long *count)
         *count = 0;
         return;
     }
+    long long found = 0;
+    for (int l = 0; l < nb_lig; l++)
+        if (line_min[l] == mn) found += line_count(dtab[l], n, mn);
     *lowest = mn == 0 ? first_equal(line_min, n, mn) : mn;
     *highest = mx == 0 ? first_equal(line_max, n, mx) : mx;
     *count = found;
@@ -85,15 +81,6 @@ void treatment(void)
 {
     printf("\n\n\tTreatment\n\n");
 
-    // Left by an earlier run in this process that stopped at the question
-    // (the fuzz targets run the program over and over in one process).
-    frdvecteur(line_min);
-    line_min = nullptr;
-    if (dtab && nb_lig > 0) {
-        line_min = dvecteur(nb_lig);
-        line_max = dvecteur(nb_lig);
-        if (!line_min || !line_max) stop_no_memory(nb_lig, nb_col);
-    }
     double dtab_min_in, dtab_max_in;
     long long num_min;
     scan_range(&dtab_min_in, &dtab_max_in, &num_min);

@@ -6,7 +6,7 @@ import unittest
 
 from bmp import mask
 from dialogue import treatment
-from harness import Case
+from harness import Case, raw16, raw32
 
 HEADER = "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n"
 
@@ -72,6 +72,38 @@ class Search(Case):
                                   [[math.nan, 2.0] * 20] * 3)):
             with self.subTest(case=k):
                 self.search(rows)
+
+
+class RawSearch(Case):
+    """The raw reader takes each line's extremes as it converts the line: the
+    search must find what a cell-by-cell search of the converted values finds."""
+
+    FACTORS = (1.0, 0.1, 0.01, 0.001)
+
+    def search(self, rows, depth, unit):
+        name, data = ("M_m2.raw", raw16(rows)) if depth == 0 else ("M_m4.raw", raw32(rows))
+        self.put("F", name, data)
+        self.put("F", name[:-4] + ".txt", "%d %d %d 0 0 1" % (len(rows), len(rows[0]), 2 if depth == 0 else 4))
+        # The 16-bit reader's key press takes the line end after the depth.
+        r = self.run_nadir("F\nM\n1\n%d\n%d\n0\nm\n" % (depth, unit))
+        metres = [[v * self.FACTORS[unit] for v in row] for row in rows]
+        lo, hi, count = plain_search(metres)
+        self.assertIn(treatment(lo, hi, count), r.stdout)
+        self.assertEqual(r.read("F", "m.bmp"), mask(metres, lo))
+
+    def test_random_rasters_of_each_depth_and_unit(self):
+        rng = random.Random(7)
+        for depth, pool in ((0, (0, 1, 65535, 30000)), (1, (-2 ** 31, 2 ** 31 - 1, -1, 0, 123456789))):
+            top = 65535 if depth == 0 else 2 ** 31 - 1
+            bottom = 0 if depth == 0 else -2 ** 31
+            for cols in (1, 17, 33, 75):
+                for unit in range(4):
+                    # Ties at the lowest across lines, the lowest alone in a
+                    # later line, and lines without it.
+                    rows = [[rng.choice(pool) if rng.random() < 0.2 else rng.randint(bottom, top)
+                             for _ in range(cols)] for _ in range(rng.randint(1, 6))]
+                    with self.subTest(depth=depth, cols=cols, unit=unit):
+                        self.search(rows, depth, unit)
 
 
 if __name__ == "__main__":
