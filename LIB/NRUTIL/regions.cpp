@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -37,10 +38,10 @@ const size_t HUGE_PAGE = size_t(2) << 20;
 // Measured on such a machine, 960 MB: huge pages 0.08 to 0.3 s while freed
 // blocks are at hand (a run moments after another), 2.7 to 3.7 s after a few
 // idle seconds; small pages in one go 0.39 to 0.55 s in every case.
-// So a region takes huge pages a few at a time, timing each step, and once
-// a step proves dearer than small pages would be, the rest of the region and
-// every later one take small pages. The cost of finding out is one step.
-const size_t HUGE_STEP = size_t(8) << 20;
+// So a region takes huge pages one at a time, timing each, and once one
+// proves dearer than small pages would be, the rest of the region and every
+// later one take small pages. Finding out costs one huge page, 4 to 8 ms.
+const size_t HUGE_STEP = HUGE_PAGE;
 // Seconds a megabyte: above this a step is dearer than small pages. Small
 // pages cost 0.45 to 0.57 ms a megabyte on the machine above, huge pages at
 // hand 0.1 to 0.3, reported ones about 3.
@@ -113,51 +114,118 @@ bool populate(char *p, size_t n)
     return true;
 }
 
-// Fresh zero pages for a region of size bytes (whole pages), all faulted in.
-char *map_region(size_t size)
+bool small_pages_only(void) { return huge_pages_dear || !huge_pages_allowed; }
+
+// Faults in n bytes from p (page aligned): huge pages a step at a time
+// while they prove cheap, small pages for the rest. False when the system
+// has not the memory.
+bool fill(char *p, size_t n)
 {
-    const int flags = MAP_PRIVATE | MAP_ANONYMOUS;
-    if (huge_pages_dear || !huge_pages_allowed || size < HUGE_PAGE) {
-#ifdef MAP_POPULATE
-        void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags | MAP_POPULATE, -1, 0);
-        return m == MAP_FAILED ? nullptr : static_cast<char *>(m);
-#else
-        void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
-        if (m == MAP_FAILED) return nullptr;
-        populate(static_cast<char *>(m), size);
-        return static_cast<char *>(m);
+    size_t done = 0;
+    bool advised = false;
+#ifdef MADV_HUGEPAGE
+    if (!small_pages_only() && n >= HUGE_PAGE) advised = madvise(p, n, MADV_HUGEPAGE) == 0;
 #endif
+    while (advised && done < n) {
+        size_t step = n - done < HUGE_STEP ? n - done : HUGE_STEP;
+        double t0 = seconds_now();
+        if (!populate(p + done, step)) return false;
+        double spent = seconds_now() - t0;
+        done += step;
+        if (spent > dear_per_mb * static_cast<double>(step) / 1048576.0) {
+            huge_pages_dear = true;
+#ifdef MADV_NOHUGEPAGE
+            if (done < n) madvise(p + done, n - done, MADV_NOHUGEPAGE);
+#endif
+            break;
+        }
     }
-    // One huge page more, so that the region starts on a huge-page
-    // boundary; the ends beyond it are unmapped at once. A last part under
-    // 2 MB simply takes small pages.
-    void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, flags, -1, 0);
+    return done == n || populate(p + done, n - done);
+}
+
+// size bytes of address space starting on a huge-page boundary, no page
+// faulted in yet: one huge page more is mapped, and the ends beyond the
+// boundary unmapped at once.
+char *reserve(size_t size)
+{
+    void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return nullptr;
     char *raw = static_cast<char *>(m);
     char *base = reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(raw) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
     if (base > raw) munmap(raw, static_cast<size_t>(base - raw));
     size_t tail = static_cast<size_t>(raw + HUGE_PAGE - base);
     if (tail) munmap(base + size, tail);
-    bool advised = false;
-#ifdef MADV_HUGEPAGE
-    advised = madvise(base, size, MADV_HUGEPAGE) == 0;
-#endif
-    size_t done = 0;
-    while (done < size && advised) {
-        size_t n = size - done < HUGE_STEP ? size - done : HUGE_STEP;
-        double t0 = seconds_now();
-        if (!populate(base + done, n)) break;
-        double spent = seconds_now() - t0;
-        done += n;
-        if (spent > dear_per_mb * static_cast<double>(n) / 1048576.0) {
-            huge_pages_dear = true;
-#ifdef MADV_NOHUGEPAGE
-            if (done < size) madvise(base + done, size - done, MADV_NOHUGEPAGE);
-#endif
-            break;
-        }
+    return base;
+}
+
+// The pages of the last region given back whole, kept for the next region
+// taken: refilling pages the process holds with zeros costs a tenth of
+// what fresh ones cost, and the process gives back only what it gave up
+// anyway. Null when there is none.
+char *spare_base = nullptr;
+size_t spare_size = 0;
+
+void drop_spare(void)
+{
+    if (!spare_base) return;
+    unpoison(spare_base, spare_size);
+    munmap(spare_base, spare_size);
+    spare_base = nullptr;
+    spare_size = 0;
+}
+
+// A region of size bytes from the spare: cut down to size, or moved (page
+// tables only, by mremap) to the start of a larger mapping whose rest is
+// faulted in fresh. Null when that fails; the spare is then given back.
+char *from_spare(size_t size)
+{
+    char *old = spare_base;
+    size_t have = spare_size;
+    spare_base = nullptr;
+    spare_size = 0;
+    unpoison(old, have);
+    if (have >= size) {
+        if (have > size) munmap(old + size, have - size);
+        memset(old, 0, size);
+        return old;
     }
-    if (done < size && !populate(base + done, size - done)) {
+#ifdef MREMAP_FIXED
+    char *base = reserve(size);
+    if (base) {
+        void *moved = mremap(old, have, have, MREMAP_MAYMOVE | MREMAP_FIXED, base);
+        if (moved == base) {
+            memset(base, 0, have);
+            if (fill(base + have, size - have)) return base;
+            munmap(base, size);
+            return nullptr;
+        }
+        munmap(base, size);
+    }
+#endif
+    munmap(old, have);
+    return nullptr;
+}
+
+// Zero pages for a region of size bytes (whole pages), all faulted in.
+char *map_region(size_t size)
+{
+    if (spare_base) {
+        if (char *base = from_spare(size)) return base;
+    }
+    if (small_pages_only() || size < HUGE_PAGE) {
+        int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+#ifdef MAP_POPULATE
+        flags |= MAP_POPULATE;  // the cheapest way to fault small pages in
+#endif
+        void *m = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, -1, 0);
+        if (m == MAP_FAILED) return nullptr;
+#ifndef MAP_POPULATE
+        populate(static_cast<char *>(m), size);
+#endif
+        return static_cast<char *>(m);
+    }
+    char *base = reserve(size);
+    if (base && !fill(base, size)) {
         munmap(base, size);
         return nullptr;
     }
@@ -216,8 +284,16 @@ bool region_give_back(void *p)
         r.given[i / 8] = static_cast<unsigned char>(r.given[i / 8] | 1u << (i % 8));
         poison(c, r.stride);  // a released line is out of bounds, as after free()
         if (--r.live == 0) {
-            unpoison(r.base, r.size);
-            munmap(r.base, r.size);
+            // Kept as the spare (still poisoned: its lines stay released),
+            // the smaller of it and an older spare returned to the system.
+            if (spare_size > r.size) {
+                unpoison(r.base, r.size);
+                munmap(r.base, r.size);
+            } else {
+                drop_spare();
+                spare_base = r.base;
+                spare_size = r.size;
+            }
             free(r.given);
             regions[k] = regions[--region_count];
         }
@@ -253,9 +329,19 @@ void regions_tune(bool huge_pages, double dear_seconds_per_mb)
     huge_pages_allowed = huge_pages;
     dear_per_mb = dear_seconds_per_mb < 0 ? DEAR_PER_MB : dear_seconds_per_mb;
     huge_pages_dear = false;
+    drop_spare();
 #else
     (void)huge_pages;
     (void)dear_seconds_per_mb;
+#endif
+}
+
+size_t regions_spare(void)
+{
+#ifdef NRUTIL_REGIONS
+    return spare_size;
+#else
+    return 0;
 #endif
 }
 

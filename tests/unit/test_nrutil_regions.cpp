@@ -148,6 +148,53 @@ TEST(Regions, EveryWayOfTakingPagesGivesZeroFilledLinesOfTheirOwn)
     regions_tune(true, -1);
 }
 
+// The pages of a region given back whole serve the next region: cut down
+// to a smaller one in place, or grown into a larger one. Either way the new
+// matrix is zero-filled, whatever the old one held.
+TEST(Regions, ARegionGivenBackServesTheNextOneZeroFilled)
+{
+    regions_tune(true, -1);
+    const int lines = 600;
+    double **a = dmatrice(1000, lines);  // 4.8 MB
+    ASSERT_NE(a, nullptr);
+    for (int l = 0; l < lines; l++)
+        for (int c = 0; c < 1000; c++) a[l][c] = 7.0;
+    char *first = reinterpret_cast<char *>(a[0]);
+    frdmatrice(a, lines);
+    if (regions_available()) {
+        EXPECT_GE(regions_spare(), size_t(4800000));
+    }
+
+    unsigned char **b = ucmatrice(4000, lines);  // 2.4 MB: the spare cut down
+    ASSERT_NE(b, nullptr);
+    if (regions_available()) {
+        EXPECT_EQ(reinterpret_cast<char *>(b[0]), first);
+        EXPECT_EQ(regions_spare(), 0u);
+    }
+    for (int l = 0; l < lines; l++)
+        for (int c = 0; c < 4000; c++) {
+            ASSERT_EQ(b[l][c], 0) << l << " " << c;
+            b[l][c] = 9;
+        }
+    frucmatrice(b, lines);
+
+    double **g = dmatrice(2000, lines);  // 9.6 MB: the spare grown
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(regions_spare(), 0u);
+    for (int l = 0; l < lines; l++)
+        for (int c = 0; c < 2000; c++) {
+            ASSERT_EQ(g[l][c], 0.0) << l << " " << c;
+            g[l][c] = l * 4096.0 + c;
+        }
+    for (int l = 0; l < lines; l++) {
+        ASSERT_EQ(g[l][0], l * 4096.0);
+        ASSERT_EQ(g[l][1999], l * 4096.0 + 1999);
+    }
+    frdmatrice(g, lines);
+    regions_tune(true, -1);
+    EXPECT_EQ(regions_spare(), 0u);
+}
+
 #ifdef __SANITIZE_ADDRESS__
 TEST(Regions, SanitizerCatchesRunningOffALineOrUsingAReleasedOne)
 {
@@ -160,6 +207,9 @@ TEST(Regions, SanitizerCatchesRunningOffALineOrUsingAReleasedOne)
     for (int l = 0; l < LINES; l++)
         if (l != 3) frdvecteur(m[l]);
     free(m);
+    // Kept as the spare, a region given back whole is still out of bounds.
+    volatile double *last = row + 8 * COLS;
+    EXPECT_DEATH(last[0] = 1.0, "");
 }
 #endif
 
