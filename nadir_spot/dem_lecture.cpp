@@ -129,11 +129,13 @@ void dem_lecture(void)
         stop_run(1, MSG_RASTER_SHORT, nb_lig, nb_col, sample_bytes, need, left);
 
     // An empty model has no matrix (the allocators refuse one): no values
-    // are read and the range keeps its starting values. dtab is taken once
-    // the 16-bit samples are given back, so that its lines can take over
-    // their pages.
+    // are read and the range keeps its starting values.
     range_min = 1000000;
     range_max = 0;
+    if (!empty) {
+        dtab = dmatrice(nb_col, nb_lig);
+        if (!dtab) stop_no_memory(nb_lig, nb_col);
+    }
     if (itype == 0) {
         if (!empty) {
             jtab = usmatrice(nb_col, nb_lig);
@@ -147,10 +149,6 @@ void dem_lecture(void)
         itab = imatrice(nb_col, nb_lig);
         if (!itab) stop_no_memory(nb_lig, nb_col);
         read_32bit();
-    }
-    if (!empty) {
-        dtab = dmatrice(nb_col, nb_lig);
-        if (!dtab) stop_no_memory(nb_lig, nb_col);
     }
 
     printf("\n\n\tHypsometric dynamic scale:\n\t\tMin = %d\n\t\tMax = %d ", range_min, range_max);
