@@ -35,9 +35,10 @@ const size_t HUGE_PAGE = size_t(2) << 20;
 // 2 s after they are freed), a reported block must be faulted in by the host
 // again, and a huge page then costs 6 times what small pages cost; small
 // pages come first from free blocks under 2 MB, which are never handed back.
-// Measured on such a machine, 960 MB: huge pages 0.08 to 0.3 s while freed
-// blocks are at hand (a run moments after another), 2.7 to 3.7 s after a few
-// idle seconds; small pages in one go 0.39 to 0.55 s in every case.
+// Measured on such a machine, 960 MB: huge pages 0.08 to 0.3 s while blocks
+// freed moments before are at hand (another program's huge pages, given back
+// as it ended), 2.7 to 3.7 s after a few idle seconds; small pages in one go
+// 0.39 to 0.55 s in every case.
 // So a region takes huge pages one at a time, timing each, and once one
 // proves dearer than small pages would be, the rest of the region and every
 // later one take small pages. Finding out costs one huge page, 4 to 8 ms.
