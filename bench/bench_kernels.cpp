@@ -71,26 +71,17 @@ void metres(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * COLS);
 }
 
-void extremes(benchmark::State &state)
+void stats(benchmark::State &state)
 {
     auto rows = rows_of<double>(static_cast<int>(state.range(0)), 0.01);
     size_t l = 0;
     for (auto _ : state) {
         double lo, hi;
-        line_range(rows[l].data(), COLS, &lo, &hi);
+        int at;
+        line_stats(rows[l].data(), COLS, &lo, &hi, &at);
         benchmark::DoNotOptimize(lo);
         benchmark::DoNotOptimize(hi);
-        l = (l + 1) % rows.size();
-    }
-    state.SetItemsProcessed(state.iterations() * COLS);
-}
-
-void count(benchmark::State &state)
-{
-    auto rows = rows_of<double>(static_cast<int>(state.range(0)), 0.01);
-    size_t l = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(line_count(rows[l].data(), COLS, 2.0));
+        benchmark::DoNotOptimize(at);
         l = (l + 1) % rows.size();
     }
     state.SetItemsProcessed(state.iterations() * COLS);
@@ -131,8 +122,7 @@ BENCHMARK(widen)->Arg(1)->Arg(1000);
 BENCHMARK_TEMPLATE(samples_range, unsigned short)->Arg(1)->Arg(1000);
 BENCHMARK_TEMPLATE(samples_range, int)->Arg(1)->Arg(1000);
 BENCHMARK(metres)->Arg(1)->Arg(1000);
-BENCHMARK(extremes)->Arg(1)->Arg(1000);
-BENCHMARK(count)->Arg(1)->Arg(1000);
+BENCHMARK(stats)->Arg(1)->Arg(1000);
 BENCHMARK(mask)->Arg(1)->Arg(1000);
 BENCHMARK(bmp_rows)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

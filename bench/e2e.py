@@ -3,6 +3,7 @@
 otherwise use for the same job when they are installed.
 
 usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR] [--compare DIR]
+                   [--pause S] [--only 16-bit|32-bit|ASCII]
 
 Generates (once, cached) a terrain model of lines x columns in the three input formats,
 then runs the program end to end with scripted answers (load, convert to metres, min/max,
@@ -11,12 +12,16 @@ resident memory. With --peers it times the same work by `gdalinfo -mm` (no mask)
 Pillow script and a GDAL Python + numpy script, each where installed (Debian's gdal-bin,
 python3-gdal, python3-numpy, python3-pil), and by the yardsticks of bench/least_work.cpp
 (raw: one pass and the mask, no matrices; grid: the bare std::from_chars parse). The
-programs take turns run after run, so that a change in the machine's load falls on all of
-them; the last column is each one's time over nadir_spot's. --compare DIR adds the
-nadir_spot of another build folder (an earlier version, say) to the turns.
+programs take turns run after run, in an order shuffled each round, so that a change in the
+machine's load falls on all of them; the last column is each one's time over nadir_spot's. --compare DIR adds the
+nadir_spot of another build folder (an earlier version, say) to the turns. --pause S waits
+S idle seconds before every run: on a virtual machine that hands free memory back to its
+host, memory freed moments before is far cheaper to take again than memory freed seconds
+before, so a run's time depends on what ran just before it.
 """
 import argparse
 import os
+import random
 import statistics
 import subprocess
 import sys
@@ -84,13 +89,20 @@ def timed(argv, stdin=None, cwd=None):
     return wall, usage.ru_maxrss / 1024.0
 
 
-def interleaved(runs, programs):
-    """programs: (name, argv, stdin, cwd) tuples, run in turn runs times: (name, median wall s,
-    largest peak MB) each."""
+def interleaved(runs, programs, pause=0.0):
+    """programs: (name, argv, stdin, cwd) tuples, run in turn runs times, each after pause
+    idle seconds: (name, median wall s, largest peak MB) each."""
     walls = [[] for _ in programs]
     peaks = [[] for _ in programs]
+    # The order changes from round to round: a run is cheaper right after a program that
+    # gave back much memory (see --pause), and no program should always follow the same one.
+    rng = random.Random(1)
+    order = list(range(len(programs)))
     for _ in range(runs):
-        for i, (_, argv, stdin, cwd) in enumerate(programs):
+        rng.shuffle(order)
+        for i in order:
+            _, argv, stdin, cwd = programs[i]
+            time.sleep(pause)
             w, m = timed(argv, stdin, cwd)
             walls[i].append(w)
             peaks[i].append(m)
@@ -113,6 +125,9 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
     ap.add_argument("--compare", help="another build folder whose nadir_spot runs in turn too")
     ap.add_argument("--work", default="/tmp/nadir_bench")
+    ap.add_argument("--only", choices=["16-bit", "32-bit", "ASCII"], help="one kind of model")
+    ap.add_argument("--pause", type=float, default=0.0,
+                    help="idle seconds before every run, as a person typing the answers gives")
     a = ap.parse_args()
 
     nadir = os.path.join(os.path.abspath(a.build), "nadir_spot")
@@ -131,8 +146,9 @@ def main():
         subprocess.run([gen, models, str(a.lines), str(a.cols)], check=True)
 
     cells = a.lines * a.cols
-    print("model %d x %d (%.0f M cells), median of %d runs, warm page cache" %
-          (a.lines, a.cols, cells / 1e6, a.runs))
+    print("model %d x %d (%.0f M cells), median of %d runs, warm page cache%s" %
+          (a.lines, a.cols, cells / 1e6, a.runs,
+           ", %g idle seconds before each run" % a.pause if a.pause else ""))
     print("%-12s %-22s %9s %9s %10s %11s %8s" % ("model", "program", "wall s", "MB/s", "peak MB",
                                                   "peak B/cell", "x nadir"))
     sys.stdout.flush()
@@ -144,6 +160,8 @@ def main():
         f.write(PEER_SCRIPT)
     peer_bmp = os.path.join(work, "peer.bmp")
     for kind, (name, answers) in ANSWERS.items():
+        if a.only and not kind.startswith(a.only):
+            continue
         path = os.path.join(models, name)
         size_mb = os.path.getsize(path) / 1e6
         subprocess.run(["cat", path], stdout=subprocess.DEVNULL)  # warm the cache
@@ -169,7 +187,7 @@ def main():
             if gdal_py_ok:
                 programs.append(("GDAL Python + numpy", ["/usr/bin/python3", script, "gdal", target,
                                                          str(a.lines), str(a.cols), peer_bmp], None, None))
-        rows = interleaved(a.runs, programs)
+        rows = interleaved(a.runs, programs, a.pause)
         ours = rows[0][1]
         for prog, wall, peak in rows:
             print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f" % (

@@ -155,9 +155,7 @@ inline void reset_state()
     itab = nullptr;
     jtab = nullptr;
     tab_bin = nullptr;
-    frdvecteur(line_min);
-    frdvecteur(line_max);
-    line_min = line_max = nullptr;
+    free_line_extremes();
     if (f1) fclose(f1);
     if (f1d) fclose(f1d);
     f1 = f1d = nullptr;

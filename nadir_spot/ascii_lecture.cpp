@@ -207,7 +207,7 @@ VALUE_LOOP_CLONES void read_values(void)
             p = q;
         }
         cur = p;
-        line_range(row, n, &line_min[l], &line_max[l]);
+        line_stats(row, n, &line_min[l], &line_max[l], &line_lows[l]);
     }
 }
 

@@ -96,7 +96,7 @@ void convert(int dyn_scale)
     take_line_extremes();
     for (int l = 0; l < nb_lig; l++) {
         to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
-        line_range(dtab[l], nb_col, &line_min[l], &line_max[l]);
+        line_stats(dtab[l], nb_col, &line_min[l], &line_max[l], &line_lows[l]);
     }
 }
 

@@ -11,6 +11,17 @@ namespace {
 // NaN test decides.
 const int LANES = 32;
 
+// On x86-64 Linux the kernels are built twice, for any x86-64 and for the
+// x86-64-v3 level (AVX2: twice the cells a vector instruction), and the
+// loader picks one once at start; the program still runs on every x86-64.
+// No result changes: the loops multiply, compare and count small whole
+// numbers, none of which a wider vector or a fused multiply-add rounds.
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
+#define KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KERNEL_CLONES
+#endif
+
 template <typename T>
 void range_of(const T *s, int n, int *lo, int *hi)
 {
@@ -26,7 +37,7 @@ void range_of(const T *s, int n, int *lo, int *hi)
 
 }  // namespace
 
-void widen_row(const unsigned short *src, int *dst, int n)
+KERNEL_CLONES void widen_row(const unsigned short *src, int *dst, int n)
 {
     for (int c = 0; c < n; c++) dst[c] = src[c];
 }
@@ -34,7 +45,7 @@ void widen_row(const unsigned short *src, int *dst, int n)
 void sample_range(const unsigned short *s, int n, int *lo, int *hi) { range_of(s, n, lo, hi); }
 void sample_range(const int *s, int n, int *lo, int *hi) { range_of(s, n, lo, hi); }
 
-void to_metres(const int *s, double *d, int n, double factor, bool as_is)
+KERNEL_CLONES void to_metres(const int *s, double *d, int n, double factor, bool as_is)
 {
     if (as_is)
         for (int c = 0; c < n; c++) d[c] = static_cast<double>(s[c]);
@@ -42,50 +53,51 @@ void to_metres(const int *s, double *d, int n, double factor, bool as_is)
         for (int c = 0; c < n; c++) d[c] = s[c] * factor;
 }
 
-// "v < mn ? v : mn" keeps mn when v is NaN.
-void line_range(const double *row, int n, double *lowest, double *highest)
+// "v < mn ? v : mn" keeps mn when v is NaN. Each lane counts the cells at its own lowest, starting again at 1 when a
+// lower one comes; the row's count is that of the lanes whose lowest is the
+// row's. A lane starts at +inf with no cell: a +inf cell then counts, which
+// is right, since +inf is the row's lowest only when no number is lower.
+// Counted in doubles, exact below 2^53.
+KERNEL_CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
 {
-    double mn[LANES], mx[LANES];
+    double mn[LANES], mx[LANES], cnt[LANES];
     for (int k = 0; k < LANES; k++) {
         mn[k] = INFINITY;
         mx[k] = -INFINITY;
+        cnt[k] = 0.0;
     }
     int c = 0;
     for (; c + LANES <= n; c += LANES)
         for (int k = 0; k < LANES; k++) {
             double v = row[c + k];
+            // 1 on a lower cell, one more on an equal one, written as
+            // arithmetic on 0 and 1: the compiler makes vector code of it,
+            // where it leaves the nested choice as branches.
+            double lt = v < mn[k] ? 1.0 : 0.0;
+            double eq = v == mn[k] ? 1.0 : 0.0;
+            cnt[k] = (cnt[k] + eq) * (1.0 - lt) + lt;
             mn[k] = v < mn[k] ? v : mn[k];
             mx[k] = v > mx[k] ? v : mx[k];
         }
     for (; c < n; c++) {
         double v = row[c];
+        cnt[0] = v < mn[0] ? 1.0 : cnt[0] + (v == mn[0] ? 1.0 : 0.0);
         mn[0] = v < mn[0] ? v : mn[0];
         mx[0] = v > mx[0] ? v : mx[0];
     }
+    double lo = mn[0], hi = mx[0];
     for (int k = 1; k < LANES; k++) {
-        mn[0] = mn[k] < mn[0] ? mn[k] : mn[0];
-        mx[0] = mx[k] > mx[0] ? mx[k] : mx[0];
+        lo = mn[k] < lo ? mn[k] : lo;
+        hi = mx[k] > hi ? mx[k] : hi;
     }
-    *lowest = mn[0];
-    *highest = mx[0];
+    double count = 0.0;
+    for (int k = 0; k < LANES; k++) count += mn[k] == lo ? cnt[k] : 0.0;
+    *lowest = lo;
+    *highest = hi;
+    *at_lowest = static_cast<int>(count);
 }
 
-// Counted in double lanes, which the compiler adds in vectors where it
-// leaves a 64-bit integer sum of comparisons scalar. Exact: a lane counts
-// fewer than 2^53 cells.
-long long line_count(const double *row, int n, double v)
-{
-    double lane[LANES] = {};
-    int c = 0;
-    for (; c + LANES <= n; c += LANES)
-        for (int k = 0; k < LANES; k++) lane[k] += row[c + k] == v ? 1.0 : 0.0;
-    long long count = 0;
-    for (; c < n; c++) count += row[c] == v;
-    for (int k = 0; k < LANES; k++) count += static_cast<long long>(lane[k]);
-    return count;
-}
-
-void mask_row(const double *row, unsigned char *mask, int n, double v)
+KERNEL_CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
 {
     for (int c = 0; c < n; c++) mask[c] = row[c] == v ? 1 : 255;
 }

@@ -17,12 +17,10 @@ void sample_range(const int *s, int n, int *lo, int *hi);
 // as_is (the unit is the metre: times 1.0 would give the same doubles).
 void to_metres(const int *s, double *d, int n, double factor, bool as_is);
 
-// Lowest and highest number of a row. A NaN cell is never an extreme; a
-// row without numbers gives +inf and -inf.
-void line_range(const double *row, int n, double *lowest, double *highest);
-
-// The cells of a row equal to v (-0 and +0 alike, NaN never).
-long long line_count(const double *row, int n, double v);
+// Lowest and highest number of a row, and how many cells hold the lowest
+// (-0 and +0 alike), in one pass. A NaN cell is never an extreme nor
+// counted; a row without numbers gives +inf, -inf and 0.
+void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest);
 
 // The mask of a row: 1 where the cell equals v, 255 elsewhere.
 void mask_row(const double *row, unsigned char *mask, int n, double v);

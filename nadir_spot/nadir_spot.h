@@ -24,11 +24,12 @@ extern int **itab;              // integer samples of a raw raster
 extern double **dtab;           // altitudes in metres: the model searched
 extern unsigned char **tab_bin; // the mask: 255, 1 on the lowest pixels
 
-// The lowest and highest number of each line of dtab (nb_lig of each),
-// taken by the reader while the line it has just written is still in cache:
-// the search then reads again only the lines that hold the lowest. Null
-// until a reader takes them.
+// The lowest and highest number of each line of dtab (nb_lig of each), and
+// the cells at the line's lowest, taken by the reader while the line it has
+// just written is still in cache: the search needs no pass of its own over
+// the model. Null until a reader takes them.
 extern double *line_min, *line_max;
+extern int *line_lows;
 
 extern bool descr_OK;      // an existing descriptor was read
 
@@ -50,9 +51,11 @@ void ascii_lecture(void);
 // already built; a longer answer is refused and the prompt asked again.
 void ask_name(const char *prompt, char *dst, size_t used, size_t reserve);
 
-// The line extremes' vectors for the lines of dtab, those of an earlier run
-// in this process given back first.
+// The vectors of the line extremes for the lines of dtab, those of an
+// earlier run in this process given back first.
 void take_line_extremes(void);
+// Frees them (they may be null).
+void free_line_extremes(void);
 
 // Error stops shared by the driver and the readers (exit status 1).
 [[noreturn]] void stop_no_memory(int lines, int columns);

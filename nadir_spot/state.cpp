@@ -8,6 +8,7 @@ int **itab;
 double **dtab;
 unsigned char **tab_bin;
 double *line_min, *line_max;
+int *line_lows;
 
 bool descr_OK;
 

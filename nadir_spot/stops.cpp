@@ -7,11 +7,20 @@ void stop_no_memory(int lines, int columns)
     stop_run(1, "\n\n\tNot enough memory for a model of %d lines and %d columns.\n", lines, columns);
 }
 
-void take_line_extremes(void)
+void free_line_extremes(void)
 {
     frdvecteur(line_min);
     frdvecteur(line_max);
+    frivecteur(line_lows);
+    line_min = line_max = nullptr;
+    line_lows = nullptr;
+}
+
+void take_line_extremes(void)
+{
+    free_line_extremes();
     line_min = dvecteur(nb_lig);
     line_max = dvecteur(nb_lig);
-    if (!line_min || !line_max) stop_no_memory(nb_lig, nb_col);
+    line_lows = ivecteur(nb_lig);
+    if (!line_min || !line_max || !line_lows) stop_no_memory(nb_lig, nb_col);
 }

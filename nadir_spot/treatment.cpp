@@ -28,15 +28,15 @@ double first_equal(const double *line_ext, int n, double v)
     return v;
 }
 
-// The extremes from those of the lines, and the count at the lowest from
-// the lines that hold it: only they are read again. A NaN cell fails every
-// comparison: never an extreme nor counted.
+// The extremes and the count at the lowest from those of the lines: no
+// cell is read again. A NaN cell fails every comparison: never an extreme
+// nor counted.
 void scan_range(double *lowest, double *highest, long long *count)
 {
     const int n = nb_col;
     if (dtab && !line_min) {  // no reader took them: one pass over the model
         take_line_extremes();
-        for (int l = 0; l < nb_lig; l++) line_range(dtab[l], n, &line_min[l], &line_max[l]);
+        for (int l = 0; l < nb_lig; l++) line_stats(dtab[l], n, &line_min[l], &line_max[l], &line_lows[l]);
     }
     double mn = INFINITY, mx = -INFINITY;
     for (int l = 0; l < nb_lig && dtab; l++) {
@@ -51,7 +51,7 @@ void scan_range(double *lowest, double *highest, long long *count)
     }
     long long found = 0;
     for (int l = 0; l < nb_lig; l++)
-        if (line_min[l] == mn) found += line_count(dtab[l], n, mn);
+        if (line_min[l] == mn) found += line_lows[l];
     *lowest = mn == 0 ? first_equal(line_min, n, mn) : mn;
     *highest = mx == 0 ? first_equal(line_max, n, mx) : mx;
     *count = found;
@@ -84,8 +84,6 @@ void treatment(void)
     double dtab_min_in, dtab_max_in;
     long long num_min;
     scan_range(&dtab_min_in, &dtab_max_in, &num_min);
-    frdvecteur(line_max);
-    line_max = nullptr;
 
     printf("\n\n\tAltitude value of the original DEM : ");
     printf("\n\t\tMin = %lf   Max. = %lf ", dtab_min_in, dtab_max_in);
@@ -100,8 +98,7 @@ void treatment(void)
 
     double decim_val_pit = dtab_min_in;
     build_mask(decim_val_pit);
-    frdvecteur(line_min);
-    line_min = nullptr;
+    free_line_extremes();
 
     printf("\n\n\tResulting File created");
     printf("\n\n\tNote : the program saves the result as a bitmap image ");

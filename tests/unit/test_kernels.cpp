@@ -20,7 +20,7 @@ std::vector<double> random_row(std::mt19937_64 &rng, int n)
     return row;
 }
 
-TEST(Kernels, LineRangeCountAndMaskMatchPlainLoops)
+TEST(Kernels, LineStatsAndMaskMatchPlainLoops)
 {
     std::mt19937_64 rng(6);
     for (int n = 0; n < 100; n++) {
@@ -31,18 +31,18 @@ TEST(Kernels, LineRangeCountAndMaskMatchPlainLoops)
                 if (v < lo) lo = v;
                 if (v > hi) hi = v;
             }
-            double got_lo, got_hi;
-            line_range(row.data(), n, &got_lo, &got_hi);
-            ASSERT_EQ(got_lo, lo) << "n " << n;  // -0 and +0 alike
-            ASSERT_EQ(got_hi, hi) << "n " << n;
-
-            long long count = 0;
+            int count = 0;
             std::vector<unsigned char> mask(static_cast<size_t>(n) + 1, 7), want(mask);
             for (int c = 0; c < n; c++) {
                 count += row[c] == lo;
                 want[c] = row[c] == lo ? 1 : 255;
             }
-            ASSERT_EQ(line_count(row.data(), n, lo), count) << "n " << n;
+            double got_lo, got_hi;
+            int got_count = -1;
+            line_stats(row.data(), n, &got_lo, &got_hi, &got_count);
+            ASSERT_EQ(got_lo, lo) << "n " << n;  // -0 and +0 alike
+            ASSERT_EQ(got_hi, hi) << "n " << n;
+            ASSERT_EQ(got_count, count) << "n " << n;
             mask_row(row.data(), mask.data(), n, lo);
             ASSERT_EQ(mask, want) << "n " << n << ": the byte after the row must stay";
         }
