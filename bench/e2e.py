@@ -106,6 +106,9 @@ def interleaved(runs, programs, pause=0.0):
             w, m = timed(argv, stdin, cwd)
             walls[i].append(w)
             peaks[i].append(m)
+    if os.environ.get("E2E_ALL"):
+        for p, w in zip(programs, walls):
+            print("    %-22s %s" % (p[0], " ".join("%.3f" % x for x in w)), file=sys.stderr)
     return [(p[0], statistics.median(w), max(m)) for p, w, m in zip(programs, walls, peaks)]
 
 
