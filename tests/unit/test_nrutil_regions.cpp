@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -193,6 +195,57 @@ TEST(Regions, ARegionGivenBackServesTheNextOneZeroFilled)
     frdmatrice(g, lines);
     regions_tune(true, -1);
     EXPECT_EQ(regions_spare(), 0u);
+}
+
+// Matrices of random sizes taken and given back in random order, whole or
+// line by line, with huge pages allowed or not: each new matrix is zero
+// filled, and no matrix ever sees another's writes (a spare handed out
+// while its old lines are still in use would show here).
+TEST(Regions, RandomTakesAndReleasesKeepMatricesApart)
+{
+    struct Live {
+        unsigned char **m;
+        int cols, lines;
+        unsigned char mark;
+    };
+    std::mt19937 rng(11);
+    for (int way = 0; way < 2; way++) {
+        regions_tune(way == 0, -1);
+        int before = regions_in_use();
+        std::vector<Live> live;
+        for (int step = 0; step < 60; step++) {
+            if (live.size() < 4 && rng() % 3 != 0) {
+                int cols = 1000 + static_cast<int>(rng() % 7000), lines = 300 + static_cast<int>(rng() % 1500);
+                unsigned char **m = ucmatrice(cols, lines);
+                ASSERT_NE(m, nullptr);
+                unsigned char mark = static_cast<unsigned char>(1 + rng() % 250);
+                for (int l = 0; l < lines; l++) {
+                    for (int c = 0; c < cols; c += 97) ASSERT_EQ(m[l][c], 0) << step;
+                    ASSERT_EQ(m[l][cols - 1], 0) << step;
+                    memset(m[l], mark, static_cast<size_t>(cols));
+                }
+                live.push_back({m, cols, lines, mark});
+            } else if (!live.empty()) {
+                size_t k = rng() % live.size();
+                Live v = live[k];
+                for (const Live &o : live)
+                    for (int l = 0; l < o.lines; l += 37) {
+                        ASSERT_EQ(o.m[l][0], o.mark) << step;
+                        ASSERT_EQ(o.m[l][o.cols - 1], o.mark) << step;
+                    }
+                if (rng() % 2) {
+                    frucmatrice(v.m, v.lines);
+                } else {  // line by line, last to first
+                    for (int l = v.lines - 1; l >= 0; l--) frucvecteur(v.m[l]);
+                    free(v.m);
+                }
+                live.erase(live.begin() + static_cast<long>(k));
+            }
+        }
+        for (const Live &v : live) frucmatrice(v.m, v.lines);
+        EXPECT_EQ(regions_in_use(), before);
+    }
+    regions_tune(true, -1);
 }
 
 #ifdef __SANITIZE_ADDRESS__
