@@ -1,60 +1,183 @@
 #include "nrutil.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "../CONSOLE/console.h"
 #include "regions.h"
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/mman.h>
+#define REGIONS 1
+#else
+#define REGIONS 0
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define NRUTIL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NRUTIL_ASAN 1
+#endif
+#endif
+#ifdef NRUTIL_ASAN
+#include <sanitizer/asan_interface.h>
+const size_t LINE_GAP = 32;  // poisoned after each line, as after a block
+#else
+#define ASAN_POISON_MEMORY_REGION(p, n) ((void)(p), (void)(n))
+const size_t LINE_GAP = 0;
+#endif
+
 namespace {
 
-// Every block the library hands out goes back through here: a line of a
-// region, or an ordinary block.
+// Faulting the pages of a model matrix in one by one, as the readers first
+// write them, costs more than reading the model: the lines of a large matrix
+// are carved from one mapping (a region) whose pages are faulted in at once.
+struct Region {
+    char *base;
+    size_t size, stride, live;  // bytes mapped, between line starts; lines not given back
+};
+Region regions[32];  // a few matrices live at once; beyond, lines of their own
+int region_count;
+double small_cost = -1;  // seconds a byte of small pages; negative: unknown
+
+#if REGIONS
+const size_t HUGE_PAGE = size_t(2) << 20, SMALL_PAGE = 4096;
+
+// Faults n bytes in at p, writing each page once (some hosts defer a small
+// page's cost to its first write): the seconds it took, -1 without memory.
+double take(char *p, size_t n)
+{
+    timespec t0, t1;
+    clock_gettime(CLOCK_MONOTONIC, &t0);
+#ifdef MADV_POPULATE_WRITE
+    if (n && madvise(p, n, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) return -1;  // EINVAL: old kernel
+#endif
+    for (size_t o = 0; o < n; o += SMALL_PAGE) static_cast<volatile char *>(p)[o] = 0;
+    clock_gettime(CLOCK_MONOTONIC, &t1);
+    return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+}
+
+// Which pages are cheaper differs from host to host and from minute to
+// minute (a virtual machine's host may have taken back the memory huge pages
+// come from), so it is tried: huge pages a step at a time while a step costs
+// at most twice the same bytes of small pages, timed alike once a process (a
+// timing can be off that much, and a wrong switch costs more than a wrong
+// stay); small pages for the rest of the region. Each region tries anew.
+bool fill(char *p, size_t n)  // p on a huge page boundary
+{
+    size_t done = 0;
+#ifdef MADV_HUGEPAGE
+    bool huge = n >= 2 * HUGE_PAGE;
+    if (huge && small_cost < 0) {  // the first huge page's worth in small pages
+        done = HUGE_PAGE;
+        madvise(p, done, MADV_NOHUGEPAGE);
+        if ((small_cost = take(p, done) / double(done)) < 0) return false;
+    }
+    huge = huge && madvise(p + done, n - done, MADV_HUGEPAGE) == 0;
+    for (double t; huge && n - done >= HUGE_PAGE; done += HUGE_PAGE) {
+        if ((t = take(p + done, HUGE_PAGE)) < 0) return false;
+        huge = t <= 2 * small_cost * double(HUGE_PAGE);
+    }
+    madvise(p + done, n - done, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+#endif
+    return take(p + done, n - done) >= 0;
+}
+#endif
+
+// The lines of a large matrix, stride bytes apart, zero-filled: null and
+// *stride 0 for a matrix to take line by line (small, or no room in the
+// table), null and *stride set when its memory cannot be had.
+char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nlines, size_t *stride)
+{
+    *stride = 0;
+#if REGIONS
+    size_t n = size_t(nlines), s = (line_bytes + 15) / 16 * 16 + LINE_GAP;
+    bool impossible = s > SIZE_MAX / 4 / n;  // more than any memory
+    if (!impossible && (region_count == int(sizeof regions / sizeof regions[0]) || s * n < HUGE_PAGE))
+        return nullptr;
+    *stride = s;
+    size_t used = s * n, size = (used + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    char *m = impossible ? nullptr : static_cast<char *>(mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE,
+                                                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (!m || m == MAP_FAILED) return nullptr;
+    char *base = m + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));  // on a huge page boundary
+    if (base > m) munmap(m, size_t(base - m));
+    munmap(base + size, size_t(m + HUGE_PAGE - base));
+    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) {
+        munmap(base, size);
+        return nullptr;
+    }
+    for (size_t i = 0; LINE_GAP && i < n; i++) ASAN_POISON_MEMORY_REGION(base + i * s + line_bytes, LINE_GAP);
+    ASAN_POISON_MEMORY_REGION(base + used, size - used);
+    regions[region_count++] = Region{base, size, s, n};
+    return base;
+#else
+    return nullptr;
+#endif
+}
+
+// Every block handed out comes back here: a region's line, or its own.
 void give_back(void *p)
 {
-    if (p && !region_give_back(p)) free(p);
+    char *c = static_cast<char *>(p);
+    int k = 0;
+    while (k < region_count && (c < regions[k].base || c >= regions[k].base + regions[k].size)) k++;
+    if (k == region_count) return free(p);
+    Region &r = regions[k];
+    if (size_t(c - r.base) % r.stride) abort();  // no line's start, as free() does
+    ASAN_POISON_MEMORY_REGION(c, r.stride);       // out of bounds, as after free()
+    if (--r.live > 0) return;
+#if REGIONS && defined(NRUTIL_ASAN)
+    // Kept poisoned and unusable: a line used after its region went is caught.
+    mmap(r.base, r.size, PROT_NONE, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+#elif REGIONS
+    munmap(r.base, r.size);
+#endif
+    regions[k] = regions[--region_count];
 }
 
 template <typename T>
 T **new_matrix(int NbCol, int NbLig)
 {
     if (NbCol < 1 || NbLig < 1) return nullptr;
-    T **buff = static_cast<T **>(calloc(static_cast<size_t>(NbLig), sizeof(T *)));
+    T **buff = static_cast<T **>(calloc(size_t(NbLig), sizeof(T *)));
     if (!buff) return nullptr;
     size_t stride;
-    if (char *region = region_take(sizeof(T) * static_cast<size_t>(NbCol), NbLig, &stride)) {
-        for (int i = 0; i < NbLig; i++) buff[i] = reinterpret_cast<T *>(region + static_cast<size_t>(i) * stride);
+    if (char *region = region_take(sizeof(T) * size_t(NbCol), NbLig, &stride)) {
+        for (int i = 0; i < NbLig; i++) buff[i] = reinterpret_cast<T *>(region + size_t(i) * stride);
         return buff;
     }
-    for (int i = 0; i < NbLig; i++) {
-        buff[i] = static_cast<T *>(calloc(static_cast<size_t>(NbCol), sizeof(T)));
-        if (!buff[i]) {
-            // Leaking the lines already obtained would make a retry with
-            // smaller sizes fail too: give them back.
-            for (int j = 0; j < i; j++) free(buff[j]);
-            free(buff);
-            return nullptr;
-        }
+    if (!stride) {  // lines of their own
+        int i = 0;
+        while (i < NbLig && (buff[i] = static_cast<T *>(calloc(size_t(NbCol), sizeof(T))))) i++;
+        if (i == NbLig) return buff;
+        while (i > 0) free(buff[--i]);  // kept, they would make a smaller retry fail too
     }
-    return buff;
+    free(buff);
+    return nullptr;
 }
 
 template <typename T>
 void free_matrix(T **Mat, int NbLig)
 {
-    if (!Mat) return;
-    for (int i = 0; i < NbLig; i++) give_back(Mat[i]);
+    for (int i = 0; Mat && i < NbLig; i++) give_back(Mat[i]);
     free(Mat);
 }
 
 template <typename T>
 T *new_vector(int NbCol)
 {
-    if (NbCol < 1) return nullptr;
-    return static_cast<T *>(calloc(static_cast<size_t>(NbCol), sizeof(T)));
+    return NbCol < 1 ? nullptr : static_cast<T *>(calloc(size_t(NbCol), sizeof(T)));
 }
 
 }  // namespace
+
+int regions_in_use(void) { return REGIONS ? region_count : -1; }
+void regions_small_cost(double seconds_per_byte) { small_cost = seconds_per_byte; }
 
 float **fmatrice(int NbCol, int NbLig) { return new_matrix<float>(NbCol, NbLig); }
 unsigned char **ucmatrice(int NbCol, int NbLig) { return new_matrix<unsigned char>(NbCol, NbLig); }
@@ -66,14 +189,12 @@ long double **ldmatrice(int NbCol, int NbLig) { return new_matrix<long double>(N
 
 void frfmatrice(float **Mat, int NbLig) { free_matrix(Mat, NbLig); }
 void frucmatrice(unsigned char **Mat, int NbLig) { free_matrix(Mat, NbLig); }
-
 void frusmatrice(unsigned short **Mat, int NbLig)
 {
     printf("\n NbLig en frusmatrice %d ", NbLig);
     wait_key();
     free_matrix(Mat, NbLig);
 }
-
 void frsmatrice(short **Mat, int NbLig) { free_matrix(Mat, NbLig); }
 void frimatrice(int **Mat, int NbLig) { free_matrix(Mat, NbLig); }
 void frdmatrice(double **Mat, int NbLig) { free_matrix(Mat, NbLig); }
