@@ -132,10 +132,6 @@ void dem_lecture(void)
     // are read and the range keeps its starting values.
     range_min = 1000000;
     range_max = 0;
-    if (!empty) {
-        dtab = dmatrice(nb_col, nb_lig);
-        if (!dtab) stop_no_memory(nb_lig, nb_col);
-    }
     if (itype == 0) {
         if (!empty) {
             jtab = usmatrice(nb_col, nb_lig);
@@ -145,7 +141,14 @@ void dem_lecture(void)
         }
         frusmatrice(jtab, nb_lig);
         jtab = nullptr;
-    } else if (!empty) {
+    }
+    // On the 16-bit path dtab comes once the samples are given back, and
+    // takes their pages: fewer fresh pages, and a lower peak.
+    if (!empty) {
+        dtab = dmatrice(nb_col, nb_lig);
+        if (!dtab) stop_no_memory(nb_lig, nb_col);
+    }
+    if (itype != 0 && !empty) {
         itab = imatrice(nb_col, nb_lig);
         if (!itab) stop_no_memory(nb_lig, nb_col);
         read_32bit();
