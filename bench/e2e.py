@@ -13,11 +13,16 @@ Pillow script and a GDAL Python + numpy script, each where installed (Debian's g
 python3-gdal, python3-numpy, python3-pil), and by the yardsticks of bench/least_work.cpp
 (raw: one pass and the mask, no matrices; grid: the bare std::from_chars parse). The
 programs take turns run after run, in an order shuffled each round, so that a change in the
-machine's load falls on all of them; the last column is each one's time over nadir_spot's. --compare DIR adds the
-nadir_spot of another build folder (an earlier version, say) to the turns. --pause S waits
-S idle seconds before every run: on a virtual machine that hands free memory back to its
-host, memory freed moments before is far cheaper to take again than memory freed seconds
-before, so a run's time depends on what ran just before it.
+machine's load falls on all of them; the last column is each one's time over nadir_spot's.
+--compare DIR adds the nadir_spot of another build folder (an earlier version, say) to the
+turns.
+
+Every program is timed in two conditions, each printed as a table of its own: back to back,
+and after S idle seconds before every run (--pause, default 5, as a person typing the
+answers gives; --pause 0 leaves that table out). On a virtual machine memory freed moments
+before is far cheaper to take again than memory its host has had time to take back, so a
+run's time depends on what ran just before it; bench/page_costs prints what each kind of
+page costs on this host.
 """
 import argparse
 import os
@@ -129,8 +134,8 @@ def main():
     ap.add_argument("--compare", help="another build folder whose nadir_spot runs in turn too")
     ap.add_argument("--work", default="/tmp/nadir_bench")
     ap.add_argument("--only", choices=["16-bit", "32-bit", "ASCII"], help="one kind of model")
-    ap.add_argument("--pause", type=float, default=0.0,
-                    help="idle seconds before every run, as a person typing the answers gives")
+    ap.add_argument("--pause", type=float, default=5.0,
+                    help="idle seconds before every run of the second table (0: no such table)")
     a = ap.parse_args()
 
     nadir = os.path.join(os.path.abspath(a.build), "nadir_spot")
@@ -149,12 +154,6 @@ def main():
         subprocess.run([gen, models, str(a.lines), str(a.cols)], check=True)
 
     cells = a.lines * a.cols
-    print("model %d x %d (%.0f M cells), median of %d runs, warm page cache%s" %
-          (a.lines, a.cols, cells / 1e6, a.runs,
-           ", %g idle seconds before each run" % a.pause if a.pause else ""))
-    print("%-12s %-22s %9s %9s %10s %11s %8s" % ("model", "program", "wall s", "MB/s", "peak MB",
-                                                  "peak B/cell", "x nadir"))
-    sys.stdout.flush()
     python_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL"])
     gdal_py_ok = have(["/usr/bin/python3", "-c", "import numpy, PIL; from osgeo import gdal"])
     gdalinfo_ok = have(["gdalinfo", "--version"])
@@ -162,11 +161,11 @@ def main():
     with open(script, "w") as f:
         f.write(PEER_SCRIPT)
     peer_bmp = os.path.join(work, "peer.bmp")
+    jobs = []  # (kind, model MB, programs)
     for kind, (name, answers) in ANSWERS.items():
         if a.only and not kind.startswith(a.only):
             continue
         path = os.path.join(models, name)
-        size_mb = os.path.getsize(path) / 1e6
         subprocess.run(["cat", path], stdout=subprocess.DEVNULL)  # warm the cache
         programs = [("nadir_spot", [nadir], answers, work)]
         if a.compare:
@@ -190,13 +189,23 @@ def main():
             if gdal_py_ok:
                 programs.append(("GDAL Python + numpy", ["/usr/bin/python3", script, "gdal", target,
                                                          str(a.lines), str(a.cols), peer_bmp], None, None))
-        rows = interleaved(a.runs, programs, a.pause)
-        ours = rows[0][1]
-        for prog, wall, peak in rows:
-            print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f" % (
-                kind, prog, wall, size_mb / wall, peak, peak * 1048576 / cells, wall / ours))
-        sys.stdout.flush()
+        jobs.append((kind, os.path.getsize(path) / 1e6, programs))
 
+    for pause in [0.0] + ([a.pause] if a.pause > 0 else []):
+        print("model %d x %d (%.0f M cells), median of %d runs, warm page cache, %s" %
+              (a.lines, a.cols, cells / 1e6, a.runs,
+               "%g idle seconds before each run" % pause if pause else "back to back"))
+        print("%-12s %-22s %9s %9s %10s %11s %8s" % ("model", "program", "wall s", "MB/s", "peak MB",
+                                                      "peak B/cell", "x nadir"))
+        sys.stdout.flush()
+        for kind, size_mb, programs in jobs:
+            rows = interleaved(a.runs, programs, pause)
+            ours = rows[0][1]
+            for prog, wall, peak in rows:
+                print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f" % (
+                    kind, prog, wall, size_mb / wall, peak, peak * 1048576 / cells, wall / ours))
+            sys.stdout.flush()
+        print()
 
 if __name__ == "__main__":
     main()
