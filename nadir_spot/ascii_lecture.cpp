@@ -218,7 +218,10 @@ VALUE_LOOP_CLONES void read_values(void)
 {
     const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
-        if (l > 0 && l % 100 == 0) printf("\tline %d                   \r", l);
+        if (l > 0 && l % 100 == 0) {
+            printf("\tline %d                   \r", l);
+            fflush(stdout);  // a carriage return alone does not flush a terminal
+        }
         double *row = dtab[l];
         const char *p = cur;
         for (int c = 0; c < n; c++) {
