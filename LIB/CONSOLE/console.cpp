@@ -133,6 +133,7 @@ void read_terminal_key()
 }
 
 // The longest word a number can be; longer words are not numbers we take.
+// A number must end where its word ends, not at a NUL byte inside it.
 const size_t NUMBER_WORD = 64;
 
 }  // namespace
@@ -167,7 +168,7 @@ bool ask_int(int *out)
         char *end;
         errno = 0;
         long v = strtol(word, &end, 10);
-        if (end != word && *end == '\0' && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
+        if (end != word && end == word + len && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
             *out = static_cast<int>(v);
             return true;
         }
@@ -183,7 +184,7 @@ bool ask_real(double *out)
     if (len < sizeof word) {
         char *end;
         double v = strtod(word, &end);
-        if (end != word && *end == '\0' && std::isfinite(v)) {
+        if (end != word && end == word + len && std::isfinite(v)) {
             *out = v;
             return true;
         }
