@@ -186,8 +186,8 @@ TEST_F(AsciiLecture, WordsUpToTheWindowAreReadAndLongerOnesRefusedWherever)
                         },
                         ExitedWithCode(1),
                         std::string(in_header ? "Grid header" : "Grid line 1, column 2") +
-                            ": the word \"0{40}\\.\\.\\.\" is too long: a word may have at most "
-                            "4096 characters\\.")
+                            ": the word \"" + std::string(40, '0') +
+                            "\\.\\.\\.\" is too long: a word may have at most 4096 characters\\.")
                         << start;
                 }
             }
