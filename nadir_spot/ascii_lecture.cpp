@@ -24,8 +24,9 @@ const size_t BLOCK = size_t(1) << 20;
 #else
 #define VALUE_LOOP_CLONES
 #endif
-// A word is always whole in the buffer up to this length; a longer word is
-// never taken as a number.
+// The longest word read, keyword or number. A word up to this length is
+// always whole in the buffer with the byte after it; a longer one stops the
+// run wherever it is, so a word never reads differently by where it falls.
 const ptrdiff_t LONGEST_WORD = 4096;
 
 char buf[BLOCK + LONGEST_WORD + 1];
@@ -53,8 +54,9 @@ void refill(void)
     buf[keep + got] = '\0';
 }
 
-// Skips whitespace up to the next word, which is then whole in the buffer
-// (unless longer than LONGEST_WORD). False at the end of the file.
+// Skips whitespace up to the next word; then, before the end of the file,
+// more than LONGEST_WORD bytes are in the buffer from it. False at the end
+// of the file.
 bool next_word(void)
 {
     for (;;) {
@@ -63,7 +65,7 @@ bool next_word(void)
         if (at_eof) return false;
         refill();
     }
-    if (lim - cur < LONGEST_WORD && !at_eof) refill();
+    if (lim - cur <= LONGEST_WORD && !at_eof) refill();
     return true;
 }
 
@@ -78,6 +80,8 @@ const char *shown(const char *w, const char *we, char *out)
 {
     return shown_text(w, static_cast<size_t>(we - w), out);
 }
+
+bool too_long(const char *w, const char *we) { return we - w > LONGEST_WORD; }
 
 bool whole_number(const char *w, const char *we, double *v)
 {
@@ -126,27 +130,47 @@ Entry keyword_entry(const char *w, const char *we)
     return POSITIONAL;
 }
 
+// Stops with fmt when one of the first n entries of the standard order was
+// not given.
+void require(unsigned given, int n, const char *fmt)
+{
+    static const char *const names[5] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize"};
+    for (int e = 0; e < n; e++)
+        if (!(given & 1u << e)) stop_run(1, fmt, names[e]);
+}
+
+// A header word (from cur to we) too long to be read stops.
+void refuse_long_header_word(const char *we)
+{
+    char text[SHOWN_TEXT];
+    if (too_long(cur, we)) stop_run(1, MSG_GRID_HEADER_LONG, shown(cur, we, text), int(LONGEST_WORD));
+}
+
 // Reads the header. A keyword sets its own entry wherever it comes; another
 // word takes the entry of its position. The header ends at a word in a
 // keyword's place that reads as a number (the first altitude, left unread:
 // a header without its no-data entry has five entries), or at a word that
-// is no keyword after six entries. A file that ends before the first five
-// entries were given is no grid (an empty file, one cut short) and stops.
+// is no keyword after six entries (a word too long for a keyword is none);
+// it must have given both dimensions. A
+// file that ends before the first five entries were given is no grid (an
+// empty file, one cut short) and stops.
 void read_header(void)
 {
-    static const char *const required[5] = {"ncols", "nrows", "xllcorner", "yllcorner", "cellsize"};
     unsigned given = 0;  // bit per entry
     for (int position = 0;; position++) {
         if (!next_word()) {
-            for (int e = 0; e < 5; e++)
-                if (!(given & 1u << e)) stop_run(1, MSG_GRID_HEADER_ENDS, required[e]);
+            require(given, 5, MSG_GRID_HEADER_ENDS);
             return;
         }
         const char *we = word_end();
         Entry entry = keyword_entry(cur, we);
         if (entry == POSITIONAL) {
             double v;
-            if (position >= 6 || whole_number(cur, we, &v)) return;
+            if (position >= 6 || (!too_long(cur, we) && whole_number(cur, we, &v))) {
+                require(given, 2, MSG_GRID_HEADER_WITHOUT);
+                return;
+            }
+            refuse_long_header_word(we);
             entry = static_cast<Entry>(position);
         }
         given |= 1u << entry;
@@ -155,6 +179,7 @@ void read_header(void)
         cur = we;
         if (!next_word()) stop_run(1, MSG_GRID_HEADER_ENDS, keyword);
         we = word_end();
+        refuse_long_header_word(we);
         bool ok;
         double v = 0.0;
         if (entry == NCOLS) ok = whole_int(cur, we, &nb_col);
@@ -176,12 +201,16 @@ void read_header(void)
 [[noreturn]] void bad_value(int l, int c)
 {
     if (cur == lim) stop_run(1, MSG_GRID_ENDS, l + 1, c + 1);
+    const char *we = word_end();
     char text[SHOWN_TEXT];
-    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, shown(cur, word_end(), text));
+    shown(cur, we, text);
+    if (too_long(cur, we)) stop_run(1, MSG_GRID_LONG_VALUE, l + 1, c + 1, text, int(LONGEST_WORD));
+    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, text);
 }
 
-// The values, line by line. Each must be a whole word that reads as a
-// number; the buffer always holds a whole word before it is scanned. The
+// The values, line by line. Each must be a whole word of at most
+// LONGEST_WORD bytes that reads as a number; the buffer always holds such a
+// word, and the byte after it, before it is scanned. The
 // position lives in a local while a line is read (the global one is kept
 // for the calls that move the buffer), and blanks are skipped up to the
 // NUL after the unread bytes without a bound check.
@@ -189,18 +218,24 @@ VALUE_LOOP_CLONES void read_values(void)
 {
     const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
-        if (l > 0 && l % 100 == 0) printf("\tline %d                   \r", l);
+        if (l > 0 && l % 100 == 0) {
+            printf("\tline %d                   \r", l);
+            fflush(stdout);  // a carriage return alone does not flush a terminal
+        }
         double *row = dtab[l];
         const char *p = cur;
         for (int c = 0; c < n; c++) {
             while (is_space(*p)) p++;
-            if (lim - p < LONGEST_WORD && !at_eof) {
+            if (lim - p <= LONGEST_WORD && !at_eof) {
                 cur = p;
                 if (!next_word()) bad_value(l, c);
                 p = cur;
             }
             const char *q = scan_number(p, lim, &row[c]);
-            if (q == p || (q < lim ? !is_space(*q) : !at_eof)) {
+            // No number (q == p wraps around), more than LONGEST_WORD bytes
+            // (which a number ending at lim before the end of the file is),
+            // or a number that is not the whole word.
+            if (static_cast<size_t>(q - p) - 1 >= size_t(LONGEST_WORD) || (q < lim && !is_space(*q))) {
                 cur = p;
                 bad_value(l, c);
             }

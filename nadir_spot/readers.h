@@ -21,6 +21,13 @@
 #define MSG_GRID_ENDS "\n\n\tGrid line %d, column %d: the file ends before this value.\n"
 #define MSG_GRID_BAD_HEADER "\n\n\tGrid header: the value of %s is not %s: \"%s\".\n"
 #define MSG_GRID_HEADER_ENDS "\n\n\tGrid header: the file ends before the value of %s.\n"
+#define MSG_GRID_HEADER_WITHOUT "\n\n\tGrid header: the header ends without the value of %s.\n"
+// A word longer than the grid reader's window, shown by its start.
+#define MSG_GRID_HEADER_LONG \
+    "\n\n\tGrid header: the word \"%s...\" is too long: a word may have at most %d characters.\n"
+#define MSG_GRID_LONG_VALUE                                                                   \
+    "\n\n\tGrid line %d, column %d: the word \"%s...\" is too long: a word may have at most %d " \
+    "characters.\n"
 #define MSG_GRID_UNREADABLE "\n\n\tThe grid file could not be read.\n"
 
 // The longest part of a bad word that a message shows.

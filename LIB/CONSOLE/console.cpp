@@ -19,6 +19,8 @@
 #include <io.h>
 #define read_fd _read
 #else
+#include <csignal>
+
 #include <termios.h>
 #include <unistd.h>
 #define read_fd read
@@ -104,6 +106,30 @@ int peek_char()
 
 bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
+#ifndef _WIN32
+// The terminal's own settings while a key is awaited without echo, and the
+// signals that end the process meanwhile (Ctrl-C, quit, kill, hang-up): the
+// terminal must get its echo and line editing back before the end.
+struct termios key_saved;
+const int ENDING_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+const int N_ENDING = sizeof ENDING_SIGNALS / sizeof ENDING_SIGNALS[0];
+
+// Installed with SA_RESETHAND: the raised signal, blocked until the handler
+// returns, then ends the process with its default action, as it would have.
+void restore_terminal_and_end(int sig)
+{
+    tcsetattr(0, TCSANOW, &key_saved);
+    raise(sig);
+}
+
+ssize_t read_bytes(char *dst, size_t n)
+{
+    ssize_t got;
+    do got = read(0, dst, n); while (got < 0 && errno == EINTR);
+    return got;
+}
+#endif
+
 // A raw keystroke from the terminal, not echoed, without Enter.
 void read_terminal_key()
 {
@@ -113,10 +139,22 @@ void read_terminal_key()
     int c = _getch();
     if (c == 0 || c == 0xE0) _getch();
 #else
-    struct termios saved, raw;
-    bool restore = tcgetattr(0, &saved) == 0;
+    struct termios raw;
+    struct sigaction old[N_ENDING];
+    bool restore = tcgetattr(0, &key_saved) == 0;
     if (restore) {
-        raw = saved;
+        struct sigaction act;
+        memset(&act, 0, sizeof act);
+        act.sa_handler = restore_terminal_and_end;
+        act.sa_flags = SA_RESETHAND;
+        sigemptyset(&act.sa_mask);
+        for (int sig : ENDING_SIGNALS) sigaddset(&act.sa_mask, sig);
+        for (int i = 0; i < N_ENDING; i++) {
+            sigaction(ENDING_SIGNALS[i], nullptr, &old[i]);
+            // A signal the process was started to ignore stays ignored.
+            if (old[i].sa_handler != SIG_IGN) sigaction(ENDING_SIGNALS[i], &act, nullptr);
+        }
+        raw = key_saved;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
@@ -125,14 +163,28 @@ void read_terminal_key()
     // The text before the key shows only now that echo is off: a key
     // pressed as soon as it appears is never echoed.
     fflush(stdout);
-    char c;
-    while (read(0, &c, 1) < 0 && errno == EINTR) {
+    char c[64];
+    if (read_bytes(c, 1) > 0 && restore) {
+        // The rest of the key: an arrow or function key sends several bytes
+        // at once, as does a character beyond ASCII. What comes within a
+        // tenth of a second of the last byte belongs to it; left queued, it
+        // would start the next answer or go to the shell after the program.
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 1;
+        tcsetattr(0, TCSANOW, &raw);
+        while (read_bytes(c, sizeof c) > 0) {
+        }
     }
-    if (restore) tcsetattr(0, TCSANOW, &saved);
+    if (restore) {
+        tcsetattr(0, TCSANOW, &key_saved);
+        for (int i = 0; i < N_ENDING; i++)
+            if (old[i].sa_handler != SIG_IGN) sigaction(ENDING_SIGNALS[i], &old[i], nullptr);
+    }
 #endif
 }
 
 // The longest word a number can be; longer words are not numbers we take.
+// A number must end where its word ends, not at a NUL byte inside it.
 const size_t NUMBER_WORD = 64;
 
 }  // namespace
@@ -167,7 +219,7 @@ bool ask_int(int *out)
         char *end;
         errno = 0;
         long v = strtol(word, &end, 10);
-        if (end != word && *end == '\0' && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
+        if (end != word && end == word + len && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
             *out = static_cast<int>(v);
             return true;
         }
@@ -183,7 +235,7 @@ bool ask_real(double *out)
     if (len < sizeof word) {
         char *end;
         double v = strtod(word, &end);
-        if (end != word && *end == '\0' && std::isfinite(v)) {
+        if (end != word && end == word + len && std::isfinite(v)) {
             *out = v;
             return true;
         }

@@ -24,8 +24,11 @@ bool ask_int(int *out);
 bool ask_real(double *out);
 
 // One key press. On a terminal: a fresh keystroke, not echoed, no Enter
-// needed; the rest of the line of the previous answer does not count. Not a
-// terminal: exactly one character is consumed; at end of input, no wait.
+// needed, taken whole (every byte an arrow or function key sends); the rest
+// of the line of the previous answer does not count. A signal that ends the
+// process during the wait (interrupt, quit, termination, hang-up) gives the
+// terminal back its echo and line editing first. Not a terminal: exactly
+// one character is consumed; at end of input, no wait.
 void wait_key(void);
 
 // Stop with a message: print it, when status is not 0 close and remove the

@@ -22,12 +22,12 @@ class PipedAnswers(unittest.TestCase):
         self.assertEqual(rc, 0)
 
     def test_non_numbers_are_discarded_and_asked_again(self):
-        # Letters, trailing junk, out of range for int, a decimal comma and
-        # non-finite reals are not numbers.
-        out, rc = probe(["int", "real"], b"abc 12x 99999999999 7 1,5 inf nan 0.5\n")
+        # Letters, trailing junk (after a NUL byte too), out of range for
+        # int, a decimal comma and non-finite reals are not numbers.
+        out, rc = probe(["int", "real"], b"abc 12x 0\0x 99999999999 7 1,5 2.5\0x inf nan 0.5\n")
         self.assertEqual(out,
-                         "int? " + "\n\tA whole number is expected here.\nint? " * 3 + "[int 7]\n"
-                         "real? " + "\n\tA number is expected here.\nreal? " * 3 + "[real 0.5]\n")
+                         "int? " + "\n\tA whole number is expected here.\nint? " * 4 + "[int 7]\n"
+                         "real? " + "\n\tA number is expected here.\nreal? " * 4 + "[real 0.5]\n")
         self.assertEqual(rc, 0)
 
     def test_int_limits(self):

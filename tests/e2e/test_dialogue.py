@@ -1,11 +1,14 @@
 """Whole runs of nadir_spot driven through standard input."""
 import os
+import select
 import struct
+import subprocess
+import time
 import unittest
 
 from bmp import grey_bmp, mask
 from dialogue import *  # noqa: F401,F403 (the program's texts)
-from harness import Case, raw16, raw32
+from harness import BIN, WINDOWS, Case, raw16, raw32
 
 TERRAIN = [[120, 118, 130, 140],
            [117, 117, 125, 150],
@@ -80,6 +83,40 @@ class Grid(Case):
                          treatment(1.5, 6, 3) + SAVE)
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read("F", "mask.bmp"), mask([[1.5, 2, 1.5], [4, 1.5, 6]], 1.5))
+
+    @unittest.skipIf(WINDOWS, "named pipes are made here the POSIX way")
+    def test_progress_shows_while_the_grid_is_still_loading(self):
+        # The grid comes through a named pipe that pauses after more than a
+        # block: the progress of the lines read so far is out before the rest.
+        path = os.path.join(self.folder("F"), "G.asc")
+        os.mkfifo(path)
+        proc = subprocess.Popen([BIN], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=self.root)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(proc.kill)
+        proc.stdin.write(b"F G 0 1\n")
+        proc.stdin.close()
+        end = time.monotonic() + 20
+        while True:  # opens once the program has opened the pipe to read
+            try:
+                fd = os.open(path, os.O_WRONLY | os.O_NONBLOCK)
+                break
+            except OSError:
+                self.assertLess(time.monotonic(), end, "the program never opened the grid")
+                time.sleep(0.01)
+        os.set_blocking(fd, True)
+        row = (" ".join(["1"] * 1000) + "\n").encode()
+        with os.fdopen(fd, "wb") as f:
+            f.write(b"ncols 1000 nrows 800 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n" + row * 700)
+            f.flush()
+            seen = b""
+            while b"\tline 500 " not in seen:
+                self.assertLess(time.monotonic(), end, "no progress before the pause ends: %r" % seen[-200:])
+                if select.select([proc.stdout], [], [], 0.1)[0]:
+                    seen += os.read(proc.stdout.fileno(), 65536)
+            f.write(row * 100)
+        seen += proc.stdout.read()
+        self.assertEqual(proc.wait(20), 0)
+        self.assertIn(treatment(1, 1, 800000) + NOT_ANY, seen.decode())
 
     def test_nan_cells_are_neither_extremes_nor_marked(self):
         self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"

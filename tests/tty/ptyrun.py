@@ -1,18 +1,27 @@
 """Runs a program on a pseudo-terminal, as a person at a console would."""
+import fcntl
 import os
 import pty
 import select
 import subprocess
+import termios
 import time
 
 
 class Terminal:
     def __init__(self, argv, cwd=None):
         self.master, slave = pty.openpty()
+        # In a session of its own with the pseudo-terminal as its controlling
+        # terminal, so that Ctrl-C typed there interrupts it.
         self.proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=slave, cwd=cwd,
-                                     start_new_session=True)
+                                     start_new_session=True,
+                                     preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         os.close(slave)
         self.seen = b""
+
+    def modes(self):
+        """The local modes (lflag) of the terminal, as the program left them."""
+        return termios.tcgetattr(self.master)[3]
 
     def read_until(self, text, timeout=10.0):
         """Reads output until `text` has appeared; returns everything seen so far."""

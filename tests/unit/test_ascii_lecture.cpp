@@ -157,6 +157,44 @@ TEST_F(AsciiLecture, ValuesAcrossBlockBoundariesAndLongBlankRuns)
     }
 }
 
+TEST_F(AsciiLecture, WordsUpToTheWindowAreReadAndLongerOnesRefusedWherever)
+{
+    // A header value and a grid value of 4096 characters are read, of 4097
+    // refused, whether they lie early or across the end of the first read
+    // (1 MiB + 4096 bytes): a word must not read differently by where it falls.
+    const long end = (1L << 20) + 4096;
+    const std::string head = "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize ";
+    for (bool in_header : {true, false}) {
+        for (size_t length : {4096, 4097}) {
+            const std::string word = std::string(length - 1, '0') + "5";
+            for (long start : {100L, end - long(length) - 1, end - long(length), end - 4097, end - 4096,
+                               end - 4095}) {
+                std::string text = head + (in_header ? "" : "1 nodata_value 0 1 ");
+                text += std::string(static_cast<size_t>(start) - text.size(), ' ') + word;
+                text += in_header ? " 7 8\n" : "\n";
+                if (length <= 4096) {
+                    TearDown();
+                    SetUp();
+                    grid(text);
+                    EXPECT_EQ(dpix_size, in_header ? 5.0 : 1.0) << start;
+                    expect_cells(in_header ? std::vector<double>{7, 8} : std::vector<double>{1, 5});
+                } else {
+                    EXPECT_EXIT(
+                        {
+                            model_file(text);
+                            die(ascii_lecture, "");
+                        },
+                        ExitedWithCode(1),
+                        std::string(in_header ? "Grid header" : "Grid line 1, column 2") +
+                            ": the word \"" + std::string(40, '0') +
+                            "\\.\\.\\.\" is too long: a word may have at most 4096 characters\\.")
+                        << start;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(AsciiLecture, ValuesAfterTheLastAreIgnored)
 {
     grid("ncols 1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 5 6 junk");
@@ -231,6 +269,8 @@ TEST_F(AsciiLecture, DamagedHeadersStop)
         {"ncols 2 nrows 99999999999", "the value of nrows is not a whole number"},
         {"ncols 2 nrows 1 xllcorner 1,5", "the value of xllcorner is not a number: \"1,5\""},
         {"ncols 2 nrows 1 xllcorner", "file ends before the value of xllcorner"},
+        // Values after a header without a dimension are no empty model.
+        {"nrows 2\n1 2 3 4", "the header ends without the value of ncols\\."},
         {"ncols -2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2",
          "cannot have 1 lines and -2 columns"},
         // 3 x 3 values need at least 17 bytes.
