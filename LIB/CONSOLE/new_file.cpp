@@ -65,7 +65,7 @@ char *temp_buffer(const char *target, char **random)
     return t;
 }
 
-// Writes RANDOM_CHARS fresh letters and digits and the end of the text.
+// Writes RANDOM_CHARS fresh letters and digits, then the terminating NUL.
 bool draw(char *random)
 {
     static const char ALPHABET[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
@@ -236,9 +236,9 @@ bool keep_mode(int fd, const char *target)
 }
 #endif
 
-// Something other than a regular file (or a link to one) to write in place:
-// true with nf->f open on it or errno set; false when the target is no
-// such thing.
+// A target that is something other than a regular file (a device, itself
+// or behind a link) is written in place: true, with nf->f open on it or
+// null and errno. False when the target is a regular file or missing.
 bool open_in_place(NewFile *nf, const char *mode)
 {
 #ifdef _WIN32

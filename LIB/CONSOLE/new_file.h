@@ -1,5 +1,5 @@
-// New files made safely: written whole where no one can see or reach them,
-// then given their name in one step.
+// New files made safely: created beside their target, written whole, then
+// given their name in one step.
 //
 // The file is made in its target's folder, created exclusively (O_EXCL or
 // O_TMPFILE; CREATE_NEW on Windows), never through a symbolic link, with
@@ -28,7 +28,7 @@ struct NewFile {
     FILE *f;             // where the bytes go
     const char *target;  // the name it gets (the caller's text)
     char *temp;          // its temporary name, null while it has none
-    int unnamed;         // descriptor kept for naming an O_TMPFILE file, else -1
+    bool unnamed;        // an O_TMPFILE file, named through /proc
     bool replace;        // a file of that name is replaced; else the name must stay free
     bool in_place;       // the target is a device or the like: written as it is
 };
@@ -36,10 +36,10 @@ struct NewFile {
 // Makes the file for target (mode "w" text or "wb" binary; target must
 // outlive the commit). replace true: a regular file of that name, or a
 // symbolic link (the link itself, not what it points to), is replaced at
-// the commit, keeping the old file's permission bits; a name that is
-// something else, such as a device, is opened and written in place (a
-// folder fails). replace false: the name must be free now and still be
-// free at the commit; nothing is ever replaced.
+// the commit; a regular file hands its permission bits on (POSIX). A
+// device or the like, itself or behind a link, is opened and written in
+// place (a folder fails). replace false: the name must be free now and
+// still be free at the commit; nothing is ever replaced.
 // Returns false, with errno, when the file cannot be made: the folder is
 // missing or refuses it, or (replace false) the name is taken (EEXIST).
 // Nothing is left then.

@@ -71,9 +71,10 @@ struct BMP_Header {
 // at any moment leaves the old image or the whole new one and nothing
 // else; where that is not to be had, it is written under an unpredictable
 // temporary name beside Nom (Nom.tmp and 12 random letters and digits) and
-// renamed. A file it replaces hands on its permission bits. A symbolic link
-// at Nom is itself replaced; what it points to is untouched. A Nom that is
-// not a regular file (a device, or a link to one) is written in place.
+// renamed. A file it replaces hands on its permission bits (POSIX). A
+// symbolic link at Nom is itself replaced; what it points to is untouched.
+// A Nom that is not a regular file (a device, or a link to one) is written
+// in place.
 int SauveBMP(const char *Nom, const unsigned char *const *Buff, int NbCol, int NbLig, int Type,
              const Color32 *ColorMAP);
 
