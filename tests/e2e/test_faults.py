@@ -14,10 +14,12 @@ def can_mount():
     return os.geteuid() == 0 and os.path.exists("/proc/filesystems")
 
 
-# run_nadir's arguments for a run with no /proc in its mount namespace: an
-# unnamed file cannot be named there, so the program's files go through a
-# named temporary, as on file systems without unnamed files.
-WITHOUT_PROC = dict(binary="unshare", args=["-m", "sh", "-c", 'mount -t tmpfs none /proc && exec "$0"', BIN])
+# run_nadir's arguments for a run whose /proc/self/fd is hidden (in a mount
+# namespace of its own): an unnamed file cannot be named there, so the
+# program's files go through a named temporary, as on file systems without
+# unnamed files.
+WITHOUT_PROC = dict(binary="unshare",
+                    args=["-m", "sh", "-c", 'mount -t tmpfs none /proc/$$/fd && exec "$0"', BIN])
 
 
 def start(case, answers, until):
