@@ -162,8 +162,7 @@ inline void reset_state()
     nb_lig = nb_col = format = itype = mind = maxd = 0;
     dpix_size = X_min = Y_min = nodata = 0.0;
     descr_OK = false;
-    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = '\0';
-    remove_on_error(nullptr, nullptr);
+    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
 }
 
 // A descriptor the program wrote must be whole: six numbers, the first two

@@ -1,12 +1,14 @@
 // dem_lecture: a raw raster of 16-bit unsigned or 32-bit signed
 // little-endian samples, nb_lig rows of nb_col, into itab and then dtab in
-// metres; completes a descriptor that opening() began.
+// metres; writes the descriptor that opening() could not find.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 
 #include "console.h"
 #include "kernels.h"
 #include "nadir_spot.h"
+#include "new_file.h"
 #include "nrutil.h"
 #include "readers.h"
 
@@ -100,16 +102,21 @@ void convert(int dyn_scale)
     }
 }
 
-// The descriptor's last three lines. Once it is whole, an error stop no
-// longer removes it.
-void complete_descriptor(void)
+// The descriptor, its six lines made whole before it takes its name. A
+// file that took the name meanwhile is left as it is.
+void complete_descriptor(int sample_bytes)
 {
-    bool ok = fprintf(f1d, "%d\n%d\n%lf\n", range_min, range_max, dpix_size) > 0;
-    ok = fflush(f1d) == 0 && ok && !ferror(f1d);
-    ok = fclose(f1d) == 0 && ok;
-    f1d = nullptr;
-    if (!ok) stop_run(1, MSG_DESCRIPTOR_UNWRITTEN);
-    remove_on_error(nullptr, nullptr);
+    char native[128];
+    NewFile nf;
+    bool made = new_file_open(&nf, native_path(descr_new, native), "w", false);
+    if (made) {
+        fprintf(nf.f, "%d\n%d\n%d\n", nb_lig, nb_col, sample_bytes);
+        fprintf(nf.f, "%d\n%d\n%lf\n", range_min, range_max, dpix_size);
+        made = new_file_commit(&nf) == 0;  // a failed write shows here
+    }
+    if (!made && errno != EEXIST) stop_run(1, MSG_DESCRIPTOR_UNWRITTEN);
+    if (!made) printf(MSG_DESCRIPTOR_TAKEN, descr_new);
+    descr_new[0] = '\0';
 }
 
 }  // namespace
@@ -158,5 +165,5 @@ void dem_lecture(void)
     int dyn_scale = ask_unit();
     if (!empty) convert(dyn_scale);
 
-    if (!descr_OK && f1d) complete_descriptor();
+    if (!descr_OK && descr_new[0]) complete_descriptor(sample_bytes);
 }

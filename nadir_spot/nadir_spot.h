@@ -32,6 +32,9 @@ extern double *line_min, *line_max;
 extern int *line_lows;
 
 extern bool descr_OK;      // an existing descriptor was read
+// The path text of the descriptor that the raw reader writes once the
+// raster is read, empty when none is to be written.
+extern char descr_new[128];
 
 extern char nomim1[128];   // folder path, then the model file's path
 extern char nomfic1[128];  // model name as typed
@@ -39,7 +42,7 @@ extern char nomim2[128];   // folder path, then the output image's path
 extern char nomfic[128];   // output image name as typed
 
 extern FILE *f1;   // the model file
-extern FILE *f1d;  // the descriptor, open for reading or for writing
+extern FILE *f1d;  // the descriptor, open while it is read
 
 void opening(void);
 void treatment(void);

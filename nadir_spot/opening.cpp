@@ -5,11 +5,13 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 
 #include "console.h"
 #include "nadir_spot.h"
+#include "new_file.h"
 #include "readers.h"
 
 namespace {
@@ -18,6 +20,14 @@ namespace {
 const size_t PATH_MAX_TEXT = 127;
 const size_t BASE_LEN = 10;        // c:\images\ (the folder follows)
 const size_t LONGEST_SUFFIX = 7;   // _m2.raw
+
+// The longest word of a descriptor the program writes: the pixel size
+// -DBL_MAX in "%lf", a sign, 309 digits, the point and 6 decimals. Every
+// longer word is refused.
+#define DESCRIPTOR_WORD 317
+#define TEXT_OF(n) #n
+#define WIDTH(n) TEXT_OF(n)
+static_assert(DESCRIPTOR_WORD == 1 + (DBL_MAX_10_EXP + 1) + 1 + 6, "the longest %lf of a double");
 
 // A menu question: the whole prompt and the read repeat until the answer
 // is a number no greater than `highest` and no lower than `lowest`.
@@ -67,11 +77,11 @@ void read_descriptor(const char *nomdescr1)
 {
     int val = 0;
     int *ints[5] = {&nb_lig, &nb_col, &val, &mind, &maxd};
-    char buffer[64], shown[SHOWN_TEXT];
+    char buffer[DESCRIPTOR_WORD + 1], shown[SHOWN_TEXT];
     bool first = true;
     for (int k = 0; k < 6; k++) {
         int from = 0, to = 0;
-        if (fscanf(f1d, " %n%63s%n", &from, buffer, &to) != 1) {
+        if (fscanf(f1d, " %n%" WIDTH(DESCRIPTOR_WORD) "s%n", &from, buffer, &to) != 1) {
             if (k < 2)
                 stop_run(1, "\n\n\tThe descriptor %s ends before the number of %s.\n", nomdescr1,
                          k == 0 ? "lines" : "columns");
@@ -79,7 +89,7 @@ void read_descriptor(const char *nomdescr1)
         }
         char *word = buffer;
         const char *word_end = buffer + (to - from);
-        int next = getc(f1d);  // a longer word was cut at 63 bytes
+        int next = getc(f1d);  // a longer word was cut
         bool whole = next == EOF || isspace(next);
         // A UTF-8 byte order mark, which some editors put at the start of a
         // text file, is not part of the first value.
@@ -111,6 +121,17 @@ void read_descriptor(const char *nomdescr1)
     }
 }
 
+// A descriptor of this name can be created now: the name is free and the
+// folder takes a new file (made and dropped at once).
+bool descriptor_can_be_made(const char *text)
+{
+    char native[128];
+    NewFile nf;
+    if (!new_file_open(&nf, native_path(text, native), "w", false)) return false;
+    new_file_discard(&nf);
+    return true;
+}
+
 void raster_branch()
 {
     itype = ask_menu("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t", -2147483647 - 1,
@@ -131,11 +152,11 @@ void raster_branch()
         check_dimensions("by the descriptor");
     } else {
         printf("\n No File %s \n\n", nomdescr1);
-        char native[128];
-        native_path(nomdescr1, native);
-        f1d = fopen(native, "w");
-        if (f1d)
-            remove_on_error(native, &f1d);  // never leave a half-made descriptor
+        // The reader writes the descriptor whole once the raster is read,
+        // so that no stop or kill leaves a part of one; whether it can be
+        // made is tried now, before the answers it is to hold.
+        if (descriptor_can_be_made(nomdescr1))
+            strcpy(descr_new, nomdescr1);
         else
             printf("\n\tWarning: the descriptor %s cannot be created; the model is read without it.\n",
                    nomdescr1);
@@ -146,8 +167,6 @@ void raster_branch()
         check_dimensions("in the answers");
         do printf("\n\tPixel size (decimal value in meters) ? ");
         while (!ask_real(&dpix_size));
-        int val = itype == 0 ? 2 : 4;
-        if (f1d) fprintf(f1d, "%d\n%d\n%d\n", nb_lig, nb_col, val);
         descr_OK = false;
     }
 

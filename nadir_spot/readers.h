@@ -6,14 +6,16 @@
 #include <cstddef>
 #include <cstdio>
 
-// Texts of the readers' error stops (all stop with exit status 1; a
-// descriptor being created is removed by the stop).
+// Texts of the readers' error stops (all stop with exit status 1) and
+// warnings.
 #define MSG_BAD_DIMENSIONS "\n\n\tThe model cannot have %d lines and %d columns.\n"
 #define MSG_RASTER_SHORT                                                               \
     "\n\n\tThe raster file is too short: %d lines of %d samples of %d bytes need %llu " \
     "bytes, the file holds %lld.\n"
 #define MSG_RASTER_UNREADABLE "\n\n\tThe raster file could not be read.\n"
 #define MSG_DESCRIPTOR_UNWRITTEN "\n\n\tThe descriptor file could not be written.\n"
+#define MSG_DESCRIPTOR_TAKEN \
+    "\n\tWarning: %s appeared while the model was read; the descriptor is not written over it.\n"
 #define MSG_GRID_TOO_BIG                                                         \
     "\n\n\tThe grid header announces %d lines and %d columns: more values than " \
     "the %lld bytes left in the file can hold.\n"

@@ -12,6 +12,6 @@ int *line_lows;
 
 bool descr_OK;
 
-char nomim1[128], nomfic1[128], nomim2[128], nomfic[128];
+char nomim1[128], nomfic1[128], nomim2[128], nomfic[128], descr_new[128];
 
 FILE *f1, *f1d;

@@ -38,9 +38,6 @@ size_t mem_left = 0;
 bool mem_mode = false;
 int tty_state = -1;  // -1 unknown, 0 no, 1 yes
 
-char pending_remove[4096];
-FILE **pending_stream = nullptr;  // the stream open on pending_remove
-
 bool input_is_tty()
 {
     if (mem_mode) return false;
@@ -270,31 +267,12 @@ void stop_run(int status, const char *fmt, ...)
     va_start(ap, fmt);
     vprintf(fmt, ap);
     va_end(ap);
-    if (status != 0 && pending_remove[0]) {
-        if (pending_stream && *pending_stream) {
-            fclose(*pending_stream);
-            *pending_stream = nullptr;
-        }
-        remove(pending_remove);
-        pending_remove[0] = '\0';
-        pending_stream = nullptr;
-    }
     wait_key();
     fflush(stdout);
 #ifdef NADIR_FUZZING
     if (console_exit_jump) longjmp(*console_exit_jump, status + 1);
 #endif
     exit(status);
-}
-
-void remove_on_error(const char *native, FILE **open)
-{
-    pending_remove[0] = '\0';
-    pending_stream = nullptr;
-    if (native && strlen(native) < sizeof pending_remove) {
-        strcpy(pending_remove, native);
-        pending_stream = open;
-    }
 }
 
 char *native_path(const char *text, char *out)

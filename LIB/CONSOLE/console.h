@@ -31,21 +31,13 @@ bool ask_real(double *out);
 // one character is consumed; at end of input, no wait.
 void wait_key(void);
 
-// Stop with a message: print it, when status is not 0 close and remove the
-// file given to remove_on_error, wait for a key press, end the process with
-// status.
+// Stop with a message: print it, wait for a key press, end the process
+// with status.
 [[noreturn]] void stop_run(int status, const char *fmt, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
-
-// The file (a native path) that an error stop must not leave behind, or
-// null for none; the text is copied. open is where the caller keeps the
-// stream it has open on that file, or null: the stop closes that stream
-// (and sets it to null) before removing the file, since Windows refuses to
-// remove a file that is still open.
-void remove_on_error(const char *native, FILE **open);
 
 // Native path of a path text built under c:\images\. On Windows the text
 // is the path. Elsewhere the drive "c:" becomes the folder "c" (letter in

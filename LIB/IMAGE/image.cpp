@@ -6,14 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include <sys/stat.h>
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <process.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "new_file.h"
 
 static_assert(sizeof(Color32) == 4, "a palette entry is read and written as 4 bytes");
 
@@ -131,35 +124,8 @@ int64_t file_size(FILE *f)
     return n;
 }
 
-// True when name exists and is something other than a regular file: a
-// device or a pipe, which cannot be replaced by a rename.
-bool special_file(const char *name)
-{
-    struct stat st;
-    return stat(name, &st) == 0 && (st.st_mode & S_IFMT) != S_IFREG;
-}
-
-bool replace_file(const char *from, const char *to)
-{
-#ifdef _WIN32
-    // rename() on Windows refuses to replace an existing file.
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return rename(from, to) == 0;
-#endif
-}
-
-long process_id()
-{
-#ifdef _WIN32
-    return (long)_getpid();
-#else
-    return (long)getpid();
-#endif
-}
-
 // The header, the palette of an 8-bit image and the rows, bottom line
-// first, then the flush: true only when every byte reached the file.
+// first: true when every write was taken.
 bool write_image(FILE *f, const unsigned char *header, const Color32 *palette,
                  const unsigned char *const *Buff, int NbLig, size_t larg, size_t TBuff,
                  unsigned char *row)
@@ -179,7 +145,7 @@ bool write_image(FILE *f, const unsigned char *header, const Color32 *palette,
             if (fwrite(src, 1, TBuff, f) != TBuff) return false;
         }
     }
-    return fflush(f) == 0 && !ferror(f);
+    return true;
 }
 
 }  // namespace
@@ -236,39 +202,23 @@ int SauveBMP(const char *Nom, const unsigned char *const *Buff, int NbCol, int N
         if (!row) return -1;
     }
 
-    // Write beside the target and rename over it once complete, so that a
-    // failure never leaves a partial image nor harms an existing one.
-    const bool in_place = special_file(Nom);
-    char *temp = nullptr;
-    if (!in_place) {
-        size_t n = strlen(Nom) + 32;
-        temp = new (std::nothrow) char[n];
-        if (!temp) {
-            delete[] row;
-            return -1;
-        }
-        snprintf(temp, n, "%s.tmp%ld", Nom, process_id());
-    }
-    const char *target = in_place ? Nom : temp;
-
-    FILE *f = fopen(target, "wb");
-    if (!f) {
+    // The image has its name only once whole: a failure never leaves a
+    // partial image nor harms an existing one.
+    NewFile nf;
+    if (!new_file_open(&nf, Nom, "wb", true)) {
         delete[] row;
-        delete[] temp;
         return -1;
     }
     char *stream_buf = nullptr;
-    big_buffer(f, offset + image_bytes, &stream_buf);
-    bool ok = write_image(f, BuffHeader, eight_bit ? CM : nullptr, Buff, NbLig, (size_t)larg,
+    big_buffer(nf.f, offset + image_bytes, &stream_buf);
+    bool ok = write_image(nf.f, BuffHeader, eight_bit ? CM : nullptr, Buff, NbLig, (size_t)larg,
                           (size_t)TBuff, row);
-    ok = (fclose(f) == 0) && ok;  // a full disk may first show at the close
-    delete[] stream_buf;
+    if (ok)
+        ok = new_file_commit(&nf) == 0;  // the flush, the close and the name
+    else
+        new_file_discard(&nf);
+    delete[] stream_buf;  // the stream is closed
     delete[] row;
-    if (!in_place) {
-        if (ok) ok = replace_file(temp, Nom);
-        if (!ok) remove(temp);
-        delete[] temp;
-    }
     return ok ? 0 : -1;
 }
 

@@ -62,11 +62,19 @@ struct BMP_Header {
 // grey ramp when ColorMAP is null; Types 0 and 1 are written alike.
 // Returns 0 when the whole file was written, -1 on failure: a Type other
 // than 0, 1, 2, a negative size or an image too large for the 32-bit size
-// fields (nothing touched), memory, or any open, write, close or rename
-// failure. The image goes to a temporary file beside Nom, renamed over Nom
-// only once complete: a failure leaves no partial file and an existing Nom
-// untouched. A Nom that is not a regular file (a device) is written in
-// place.
+// fields (nothing touched), memory, or any create, write, flush, close or
+// naming failure, which leaves no partial file and an existing Nom
+// untouched.
+// The new file is created exclusively in Nom's folder, never through a
+// symbolic link, with the mode 0666 less the umask, and takes the name Nom
+// only once whole: on Linux it has no name until then, so a process killed
+// at any moment leaves the old image or the whole new one and nothing
+// else; where that is not to be had, it is written under an unpredictable
+// temporary name beside Nom (Nom.tmp and 12 random letters and digits) and
+// renamed. A file it replaces hands on its permission bits (POSIX). A
+// symbolic link at Nom is itself replaced; what it points to is untouched.
+// A Nom that is not a regular file (a device, or a link to one) is written
+// in place.
 int SauveBMP(const char *Nom, const unsigned char *const *Buff, int NbCol, int NbLig, int Type,
              const Color32 *ColorMAP);
 

@@ -161,7 +161,9 @@ class RawFiles(Catalogue):
         self.descriptor("1 2 2 0 0 x1", descriptor_holds("x1", "a number"))
         self.descriptor("1 2.0 2 0 0 1", descriptor_holds("2.0"))
         self.descriptor("4294967297 2 2 0 0 1", descriptor_holds("4294967297"))
-        self.descriptor("0" * 70 + "1 2 2 0 0 1", descriptor_holds("0" * 40))
+        # Longer than any number the program writes (317 characters).
+        self.descriptor("0" * 400 + "1 2 2 0 0 1", descriptor_holds("0" * 40))
+        self.descriptor("1 2 2 0 0 " + "0" * 318, descriptor_holds("0" * 40, "a number"))
         self.descriptor(bytes(range(256)), descriptor_holds("\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08"))
 
     def test_descriptor_without_its_dimensions(self):
@@ -237,8 +239,8 @@ class Answers(Catalogue):
                    "-2147483648 columns.\n")
 
     def test_end_of_input_at_each_later_question(self):
-        # While the descriptor is being made, at the lines, the pixel size
-        # and the unit: it is removed each time.
+        # Before the descriptor is written, at the lines, the pixel size and
+        # the unit: none is left.
         for answers, tail in (("F M 1 0 1", COLUMNS + END_OF_INPUT),
                               ("F M 1 0 1 2", PIXEL + END_OF_INPUT),
                               ("F M 1 0 1 2 0", PIXEL_AGAIN + END_OF_INPUT),

@@ -1,15 +1,43 @@
-"""Faults of the machine: a full disk, a read-only folder, a kill, no memory."""
+"""Faults of the machine and of the folder: a full disk, a read-only folder,
+a kill or an interrupt at any moment, a link in a file's place, no memory."""
 import os
+import signal
 import subprocess
 import time
 import unittest
 
-from dialogue import SAVE, NOT_ANY
-from harness import Case, command, program_env, raw16, windows_text
+from dialogue import *  # noqa: F401,F403 (the program's texts)
+from harness import BIN, WINDOWS, Case, command, program_env, raw16, windows_text
 
 
 def can_mount():
     return os.geteuid() == 0 and os.path.exists("/proc/filesystems")
+
+
+# run_nadir's arguments for a run whose /proc/self/fd is hidden (in a mount
+# namespace of its own): an unnamed file cannot be named there, so the
+# program's files go through a named temporary, as on file systems without
+# unnamed files.
+WITHOUT_PROC = dict(binary="unshare",
+                    args=["-m", "sh", "-c", 'mount -t tmpfs none /proc/$$/fd && exec "$0"', BIN])
+
+
+def start(case, answers, until):
+    """The program started in case's tree with these answers, once it has
+    printed until (its standard output is then read no further)."""
+    proc = subprocess.Popen(command(BIN), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            cwd=case.root, env=program_env())
+    case.addCleanup(proc.stdout.close)
+    case.addCleanup(proc.stdin.close)
+    proc.stdin.write(answers)
+    proc.stdin.flush()
+    buf = b""
+    while until not in buf:
+        chunk = proc.stdout.read1(65536)
+        if not chunk:
+            break
+        buf += chunk
+    return proc
 
 
 class Mounted(Case):
@@ -43,12 +71,26 @@ class FullAndReadOnly(Mounted):
                 f.write(b"\0" * (256 * 1024 - len(GRID_300) - 60 * 1024))
             except OSError:
                 pass
-        r = self.run_nadir("F G 0 0 old")
-        self.assertTrue(r.stdout.endswith(SAVE + "\n\n\tThe image c:\\images\\F\\old.bmp cannot be "
-                                          "written.\n"), r.stdout[-300:])
-        self.assertEqual(r.rc, 1)
-        self.assertEqual(r.read("F", "old.bmp"), b"previous image")
-        self.assertEqual(sorted(os.listdir(d)), ["G.asc", "filler", "old.bmp"], "no partial file")
+        # Unnamed, then named temporary files.
+        for how in ({},) if WINDOWS else ({}, WITHOUT_PROC):
+            r = self.run_nadir("F G 0 0 old", **how)
+            self.assertTrue(r.stdout.endswith(SAVE + "\n\n\tThe image c:\\images\\F\\old.bmp cannot be "
+                                              "written.\n"), r.stdout[-300:])
+            self.assertEqual(r.rc, 1)
+            self.assertEqual(r.read("F", "old.bmp"), b"previous image")
+            self.assertEqual(sorted(os.listdir(d)), ["G.asc", "filler", "old.bmp"], "no partial file")
+
+    @unittest.skipIf(WINDOWS, "Windows files always go through a named temporary")
+    def test_named_temporaries_where_unnamed_files_cannot_be_named(self):
+        # The same files, modes and nothing else as with unnamed files.
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        os.chmod(self.put("F", "N.bmp", b"old"), 0o640)
+        r = self.run_nadir("F M 1 0 1 2 1 k 0 0 N", **WITHOUT_PROC)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.read("F", "M_m2.txt"), b"1\n2\n2\n1\n2\n1.000000\n")
+        self.assertEqual(len(r.read("F", "N.bmp")), 1078 + 4)
+        self.assertEqual(os.stat(r.path("F", "N.bmp")).st_mode & 0o777, 0o640)
+        self.assertEqual(sorted(os.listdir(r.path("F"))), ["M_m2.raw", "M_m2.txt", "N.bmp"])
 
     def test_read_only_folder(self):
         d = self.mount("F")
@@ -69,36 +111,44 @@ class FullAndReadOnly(Mounted):
 class KillAndMemory(Case):
     def test_killed_while_writing_leaves_old_image_or_whole_one(self):
         # A 4000 x 4000 raster makes a 16 MB mask; kill the run at spread
-        # moments after the name is given. The image is the old one or whole.
+        # moments after the name is given, and at the moment a new name shows
+        # in the folder (or the old image is replaced). The image is the old
+        # one or whole, and on Linux nothing else is left; under Wine a
+        # temporary may stay (Windows has no unnamed files).
         n = 4000
         row = raw16([[(c * 7) % 5000 for c in range(n)]])
         self.put("F", "M_m2.raw", row * n)
         self.put("F", "M_m2.txt", "%d\n%d\n2\n0\n0\n1.000000\n" % (n, n))
-        old = b"old image"
+        image = self.path("F", "N.bmp")
         full = 1078 + n * n
-        for delay in (0.0, 0.005, 0.01, 0.02, 0.04, 0.08):
-            self.put("F", "N.bmp", old)
-            proc = subprocess.Popen(command(os.environ["NADIR_BIN"]), stdin=subprocess.PIPE,
-                                    stdout=subprocess.PIPE, cwd=self.root, env=program_env())
-            proc.stdin.write(b"F M 1 0 0 0 ")
-            proc.stdin.flush()
-            # Wait for the image question, then answer and kill soon after.
-            buf = b""
-            while b"(without .bmp extension) ? " not in buf:
-                chunk = proc.stdout.read1(65536)
-                if not chunk:
-                    break
-                buf += chunk
+        for old, moment in ((b"old image", "new name"), (None, "new name"), (b"old image", 0.0),
+                            (b"old image", 0.01), (b"old image", 0.04)):
+            if old:
+                self.put("F", "N.bmp", old)
+            elif os.path.exists(image):
+                os.remove(image)
+            before = set(os.listdir(self.path("F")))
+            proc = start(self, b"F M 1 0 0 0 ", b"(without .bmp extension) ? ")
+            old_file = os.stat(image) if old else None
             proc.stdin.write(b"N\n")
             proc.stdin.flush()
-            time.sleep(delay)
+            if moment == "new name":
+                while proc.poll() is None and not set(os.listdir(self.path("F"))) - before:
+                    if old and not os.path.samestat(os.stat(image), old_file):
+                        break
+            else:
+                time.sleep(moment)
             proc.kill()  # SIGKILL; on Windows TerminateProcess
             proc.wait()
-            proc.stdout.close()
-            proc.stdin.close()
-            with open(self.path("F", "N.bmp"), "rb") as f:
-                data = f.read()
-            self.assertIn(len(data), (len(old), full), "delay %s" % delay)
+            data = None
+            if os.path.exists(image):
+                with open(image, "rb") as f:
+                    data = f.read()
+            self.assertIn(None if data is None else len(data), (len(old) if old else None, full),
+                          "moment %s" % moment)
+            if not WINDOWS:
+                self.assertEqual(set(os.listdir(self.path("F"))) - {"N.bmp"}, before - {"N.bmp"},
+                                 "moment %s: nothing stray" % moment)
 
     # Under Wine the limit applies to the Wine process that runs the program:
     # its allocations fail as on a Windows machine out of memory.
@@ -132,6 +182,51 @@ class KillAndMemory(Case):
         r = R()
         r.stdout, r.rc = windows_text(proc.stdout).decode("latin-1"), proc.returncode
         return r
+
+
+class Descriptor(Case):
+    """The descriptor a run creates appears whole, where nothing is, or not at all."""
+
+    DESC = "c:\\images\\F\\M_m2.txt"
+
+    def test_interrupted_at_the_columns_question_leaves_no_descriptor(self):
+        # An empty one would stop every later run.
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        proc = start(self, b"F M 1 0 1 ", COLUMNS.encode())
+        if WINDOWS:
+            proc.kill()
+        else:
+            proc.send_signal(signal.SIGINT)
+        proc.wait()
+        self.assertEqual(os.listdir(self.folder("F")), ["M_m2.raw"])
+        r = self.run_nadir("F M 1 0 1 2 1 0 1")
+        self.assertIn(DEPTH + no_file(self.DESC) + LINES, r.stdout)
+        self.assertEqual(r.read_text("F", "M_m2.txt"), b"1\n2\n2\n1\n2\n1.000000\n")
+
+    @unittest.skipIf(WINDOWS, "a POSIX link: Wine takes a dangling one for no file")
+    def test_dangling_link_in_its_place_is_not_written_through(self):
+        self.put("F", "M_m2.raw", raw16([[5, 6]]))
+        outside = os.path.join(self.root, "outside.txt")
+        os.symlink(outside, os.path.join(self.folder("F"), "M_m2.txt"))
+        r = self.run_nadir("F M 1 0 1 2 1 0 1")
+        self.assertIn(no_file(self.DESC) + "\n\tWarning: the descriptor %s cannot be created; the "
+                      "model is read without it.\n" % self.DESC + LINES, r.stdout)
+        self.assertIn(treatment(5, 6, 1), r.stdout)
+        self.assertEqual(r.rc, 0)
+        self.assertFalse(os.path.lexists(outside))
+        self.assertTrue(os.path.islink(r.path("F", "M_m2.txt")))
+
+    def test_pixel_sizes_it_writes_are_read_back(self):
+        # "%lf" writes 1e60 as 67 characters and -1.8e308 as 317.
+        self.put("F", "M_m2.raw", raw16([[1, 2]]))
+        for size in ("1e60", "-1.7976931348623157e308"):
+            r = self.run_nadir("F M 1 0 1 2 %s 0 1" % size)
+            self.assertEqual(r.read_text("F", "M_m2.txt"),
+                             b"1\n2\n2\n1\n2\n" + ("%f\n" % float(size)).encode())
+            r = self.run_nadir("F M 1 0 0 1")
+            self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + frusmatrice(1) +
+                             dynamic(1, 2) + UNIT + summary(1, 2) + treatment(1, 2, 1) + NOT_ANY)
+            os.remove(r.path("F", "M_m2.txt"))
 
 
 if __name__ == "__main__":

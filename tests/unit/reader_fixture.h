@@ -34,7 +34,7 @@ protected:
         dtab = nullptr;
         descr_OK = true;
         f1 = f1d = nullptr;
-        remove_on_error(nullptr, nullptr);
+        descr_new[0] = '\0';
     }
 
     void TearDown() override

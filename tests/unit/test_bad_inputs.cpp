@@ -1,6 +1,6 @@
 // What the fuzzers and the bad-input catalogue found in the readers: a byte
-// order mark, a grid file that ends inside its header, bad words shown as
-// the bytes they are, and a half-made descriptor still open at a stop.
+// order mark, a grid file that ends inside its header, and bad words shown
+// as the bytes they are.
 #include <cstdlib>
 #include <string>
 
@@ -89,27 +89,6 @@ TEST_F(BadInputs, WordsAreShownAsTheirBytes)
             die(ascii_lecture, "");
         },
         ExitedWithCode(1), "Grid line 1, column 1: \"\\\\x1B\\[2J\" is not a number\\.");
-}
-
-TEST_F(BadInputs, StopClosesTheHalfMadeDescriptorBeforeRemovingIt)
-{
-    // Windows cannot remove a file still open: the stop closes the stream
-    // first, and the program state no longer holds it.
-    std::string path = temp_path("half.txt");
-    EXPECT_EXIT(
-        {
-            nb_lig = nb_col = 2;
-            itype = 0;
-            f1d = fopen(path.c_str(), "w");
-            fprintf(f1d, "2\n2\n2\n");
-            remove_on_error(path.c_str(), &f1d);
-            descr_OK = false;
-            atexit([] { fprintf(stderr, f1d ? "still open\n" : "closed\n"); });
-            model_file(std::string(6, '\0'));
-            die(dem_lecture, "");
-        },
-        ExitedWithCode(1), "closed");
-    EXPECT_FALSE(exists(path));
 }
 
 }  // namespace

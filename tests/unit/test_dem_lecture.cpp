@@ -2,6 +2,8 @@
 // descriptor's completion, and the stops that replace silent damage.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -47,36 +49,16 @@ protected:
         return run(dem_lecture, answers);
     }
 
-    // A descriptor as opening() leaves it: three lines written, the stream
-    // open in f1d, removed by any error stop.
-    std::string begin_descriptor(const std::string &name)
-    {
-        std::string path = descriptor_start(name);
-        open_descriptor(path);
-        return path;
-    }
-
-    // Its first lines alone, the file closed: a death test opens it in the
-    // process that stops (on Windows a file open in another process could
-    // not be removed).
-    std::string descriptor_start(const std::string &name)
+    // A descriptor for the reader to write, as opening() leaves it when the
+    // name was free: its path text in descr_new.
+    std::string new_descriptor(const std::string &name)
     {
         std::string path = temp_path(name);
-        FILE *f = fopen(path.c_str(), "w");
-        EXPECT_NE(f, nullptr);
-        if (f) {
-            fprintf(f, "%d\n%d\n%d\n", nb_lig, nb_col, itype == 0 ? 2 : 4);
-            fclose(f);
-        }
-        return path;
-    }
-
-    static void open_descriptor(const std::string &path)
-    {
-        f1d = fopen(path.c_str(), "a");
-        EXPECT_NE(f1d, nullptr);
-        remove_on_error(path.c_str(), &f1d);
+        remove(path.c_str());
+        EXPECT_LT(path.size(), sizeof descr_new);
+        snprintf(descr_new, sizeof descr_new, "%s", path.c_str());
         descr_OK = false;
+        return path;
     }
 };
 
@@ -174,26 +156,17 @@ TEST_F(DemLecture, ExistingDescriptorIsLeftUntouched)
     remove(path.c_str());
 }
 
-TEST_F(DemLecture, CreatedDescriptorIsCompletedAndThenKept)
+TEST_F(DemLecture, CreatedDescriptorIsWrittenWhole)
 {
     nb_lig = 2;
     nb_col = 3;
     itype = 0;
     dpix_size = 0.5;
-    std::string path = begin_descriptor("made.txt");
+    std::string path = new_descriptor("made.txt");
     model_file(le16({0xFFFF, 7, 1, 2, 3, 4}));
     run(dem_lecture, "k2");
-    EXPECT_EQ(f1d, nullptr);
     EXPECT_EQ(slurp_text(path), "2\n3\n2\n1\n65535\n0.500000\n");
-    // The descriptor is whole: a later error stop must not remove it.
-    EXPECT_EXIT(
-        {
-            output_to_stderr();
-            console_input_memory("", 0);
-            stop_run(1, "later stop\n");
-        },
-        ExitedWithCode(1), "later stop");
-    EXPECT_TRUE(exists(path));
+    EXPECT_STREQ(descr_new, "");
     remove(path.c_str());
 }
 
@@ -203,7 +176,7 @@ TEST_F(DemLecture, EmptyRasterReadsNothingAndReportsTheStartingRange)
     nb_col = 5;
     itype = 0;
     dpix_size = 2;
-    std::string path = begin_descriptor("empty.txt");
+    std::string path = new_descriptor("empty.txt");
     model_file("");
     EXPECT_EQ(run(dem_lecture, "k0"), "\n NbLig en frusmatrice 0 " + range(1000000, 0) + MENU);
     EXPECT_EQ(dtab, nullptr);
@@ -216,27 +189,22 @@ TEST_F(DemLecture, EmptyRasterReadsNothingAndReportsTheStartingRange)
     EXPECT_EQ(itab, nullptr);
 }
 
-TEST_F(DemLecture, ShortRasterStopsAndRemovesTheHalfMadeDescriptor)
+TEST_F(DemLecture, ShortRasterStopsAndLeavesNoDescriptor)
 {
     nb_lig = 2;
     nb_col = 3;
     for (int depth : {0, 1})
         for (bool memory : {false, true}) {
             itype = depth;
-            std::string path = descriptor_start("short.txt");
+            std::string path = new_descriptor("short.txt");
             std::string bytes = depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5});
             if (memory) model_memory(bytes);
             else model_file(bytes);
             std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
             std::string bytes_of = depth ? "4" : "2";
-            EXPECT_EXIT(
-                {
-                    open_descriptor(path);
-                    die(dem_lecture, "k0");
-                },
-                ExitedWithCode(1),
-                "too short: 2 lines of 3 samples of " + bytes_of + " bytes need " + need +
-                    " bytes, the file holds " + held + "\\.");
+            EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
+                        "too short: 2 lines of 3 samples of " + bytes_of + " bytes need " + need +
+                            " bytes, the file holds " + held + "\\.");
             EXPECT_FALSE(exists(path)) << "depth " << depth << " memory " << memory;
             fclose(f1);
             f1 = nullptr;
@@ -252,32 +220,21 @@ TEST_F(DemLecture, BytesAfterTheLastRowAreIgnored)
     EXPECT_EQ(run(dem_lecture, "k0"), "\n NbLig en frusmatrice 1 " + range(10, 20) + MENU);
 }
 
-TEST_F(DemLecture, EndOfInputAtTheUnitQuestionRemovesTheDescriptor)
+TEST_F(DemLecture, EndOfInputAtTheUnitQuestionLeavesNoDescriptor)
 {
     nb_lig = 1;
     nb_col = 1;
     itype = 1;
-    std::string path = descriptor_start("noanswer.txt");
+    std::string path = new_descriptor("noanswer.txt");
     model_file(le32({5}));
-    EXPECT_EXIT(
-        {
-            open_descriptor(path);
-            die(dem_lecture, "");
-        },
-        ExitedWithCode(1), "End of input");
+    EXPECT_EXIT(die(dem_lecture, ""), ExitedWithCode(1), "End of input");
     EXPECT_FALSE(exists(path));
 }
 
 TEST_F(DemLecture, DescriptorThatCannotBeWrittenStops)
 {
-    // /dev/full takes the open but refuses every write.
-    FILE *full = fopen("/dev/full", "w");
-    if (!full) GTEST_SKIP() << "no /dev/full";
-    std::string path = temp_path("full.txt");
-    fclose(fopen(path.c_str(), "w"));
-    remove_on_error(path.c_str(), nullptr);
-    descr_OK = false;
-    f1d = full;
+    new_descriptor("gone");
+    strcat(descr_new, "/M_m4.txt");  // its folder went away meanwhile
     EXPECT_EXIT(
         {
             nb_lig = nb_col = itype = 1;
@@ -285,7 +242,30 @@ TEST_F(DemLecture, DescriptorThatCannotBeWrittenStops)
             die(dem_lecture, "0");
         },
         ExitedWithCode(1), "descriptor file could not be written");
-    EXPECT_FALSE(exists(path));
+}
+
+TEST_F(DemLecture, NameTakenMeanwhileIsLeftAsItIs)
+{
+    // Something took the name while the model was read: it is not written
+    // over, through or beside, and the run goes on.
+    std::string path = new_descriptor("taken.txt");
+    std::ofstream(path) << "theirs";
+    EXPECT_EQ(raster32(1, 1, {5}, "0"), range(5, 5) + MENU + "\n\tWarning: " + path +
+                                            " appeared while the model was read; the descriptor is "
+                                            "not written over it.\n");
+    EXPECT_EQ(slurp(path), "theirs");
+    remove(path.c_str());
+#ifndef _WIN32
+    TearDown();
+    SetUp();
+    std::string elsewhere = temp_path("elsewhere.txt");
+    remove(elsewhere.c_str());
+    path = new_descriptor("link.txt");
+    ASSERT_EQ(symlink(elsewhere.c_str(), path.c_str()), 0);
+    raster32(1, 1, {5}, "0");
+    EXPECT_FALSE(exists(elsewhere)) << "written through a dangling link";
+    remove(path.c_str());
+#endif
 }
 
 TEST_F(DemLecture, UncreatableDescriptorIsSkipped)

@@ -15,6 +15,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -285,7 +286,54 @@ TEST_F(ImageFiles, FailedSaveLeavesTheExistingFileAndNoPartOfTheNewOne)
     EXPECT_EQ(slurp(at("m.bmp")).size(), 15054u);
     EXPECT_EQ(names(), std::vector<std::string>{"m.bmp"});
 }
-#endif  // file size limits are POSIX
+
+mode_t mode_of(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(ImageFiles, NewImagesTakeTheUmaskReplacedOnesKeepTheirMode)
+{
+    Image im = pattern(3, 2, 1);
+    const mode_t saved = umask(0);
+    for (mode_t mask : {077, 022}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        umask(mask);
+        fs::remove(at("new.bmp"));
+        ASSERT_EQ(SauveBMP(at("new.bmp").c_str(), im.rows.data(), 3, 2, 0, nullptr), 0);
+        EXPECT_EQ(mode_of(at("new.bmp")), 0666 & ~mask);
+        spit(at("kept.bmp"), Bytes{1});
+        chmod(at("kept.bmp").c_str(), 0640);
+        ASSERT_EQ(SauveBMP(at("kept.bmp").c_str(), im.rows.data(), 3, 2, 0, nullptr), 0);
+        EXPECT_EQ(mode_of(at("kept.bmp")), 0640u);
+        EXPECT_EQ(slurp(at("kept.bmp")), slurp(at("new.bmp")));
+    }
+    umask(saved);
+    EXPECT_EQ(names(), (std::vector<std::string>{"kept.bmp", "new.bmp"}));
+}
+
+TEST_F(ImageFiles, LinkAtTheNameIsReplacedNeverWrittenThrough)
+{
+    // Planted where the image goes: the link itself is replaced by the new
+    // image; neither a missing target is created nor a present one touched.
+    Image im = pattern(3, 2, 1);
+    const std::string outside = at("outside");
+    fs::create_directory(outside);
+    spit(outside + "/theirs", Bytes{7, 7});
+    fs::create_symlink(outside + "/missing", at("dangling.bmp"));
+    fs::create_symlink(outside + "/theirs", at("present.bmp"));
+    for (const char *name : {"dangling.bmp", "present.bmp"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(SauveBMP(at(name).c_str(), im.rows.data(), 3, 2, 0, nullptr), 0);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at(name))));
+        EXPECT_EQ(slurp(at(name)).size(), 1086u);
+    }
+    EXPECT_FALSE(fs::exists(outside + "/missing"));
+    EXPECT_EQ(slurp(outside + "/theirs"), (Bytes{7, 7}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"dangling.bmp", "outside", "present.bmp"}));
+}
+#endif  // file size limits, modes and links are POSIX
 
 // ---- Reader ----
 
