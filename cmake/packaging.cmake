@@ -47,8 +47,8 @@ nadir_spot is an interactive console tool for terrain analysis. It loads a
 Digital Elevation Model (a raw 16-bit or 32-bit raster with a six-line text
 descriptor, or an ASCII grid), finds its lowest altitude, counts the pixels
 that hold it and, on request, writes an 8-bit greyscale BMP mask marking them.
-All files live in one folder under c:\\images\\, which on Linux is c/images/
-under the working directory.")
+All files live in one folder under a fixed base directory, which on Linux is
+c/images/ under the working directory.")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
