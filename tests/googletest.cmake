@@ -24,7 +24,7 @@ if(_gtest_source)
   endif()
   set(NADIR_GTEST_FOUND ON)
 elseif(NOT CMAKE_CROSSCOMPILING)
-  find_package(GTest)
+  find_package(GTest QUIET)
   set(NADIR_GTEST_FOUND ${GTest_FOUND})
 endif()
 
