@@ -24,8 +24,9 @@ inline const char *scan_number(const char *p, const char *end, double *out);
 // decimal text, strtod for the rest.
 const char *scan_number_slow(const char *p, const char *end, double *out);
 
-// The fast path reads eight bytes at a time and converts up to 7 digits
-// before the point and 7 after it without a loop.
+// The fast path reads the number's first eight bytes at once and converts
+// its digits without a loop: up to 7 digits, with or without a point among
+// them, when the byte that ends the number is among those eight.
 namespace scan_detail {
 
 inline uint64_t load8(const char *p)
@@ -47,13 +48,6 @@ inline uint64_t non_digits(uint64_t w)
     return (((x & 0x7f7f7f7f7f7f7f7fu) + 0x7676767676767676u) | x) & 0x8080808080808080u;
 }
 
-// Count of leading digits in the eight bytes of w; 8 when all are digits.
-inline int digit_run(uint64_t w)
-{
-    uint64_t stop = non_digits(w);
-    return stop ? __builtin_ctzll(stop) >> 3 : 8;
-}
-
 // The value of the first n digits of w, 1 <= n <= 7. Shifted up to end at
 // the top byte (the bytes below act as leading zeros), byte k holds the k-th
 // of eight digits d0..d7, most significant first. v * 10 + (v >> 8) leaves
@@ -65,26 +59,24 @@ inline uint64_t digits_value(uint64_t w, int n)
 {
     uint64_t v = (w ^ 0x3030303030303030u) << (8 * (8 - n));
     v = v * 10 + (v >> 8);
-    v = (((v & 0x000000ff000000ffu) * 0x000f424000000064u) +
-         (((v >> 16) & 0x000000ff000000ffu) * 0x0000271000000001u)) >> 32;
-    return static_cast<uint32_t>(v);
+    uint64_t gathered = ((v & 0x000000ff000000ffu) * 0x000f424000000064u) +
+                        (((v >> 16) & 0x000000ff000000ffu) * 0x0000271000000001u);
+    return static_cast<uint32_t>(gathered >> 32);
 }
 
-// Powers of ten up to 1e7, as exact doubles and as integers.
-const double exact_pow10[8] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
-const uint64_t pow10[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+// Powers of ten up to 1e6, exact doubles.
+const double exact_pow10[7] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 
 }  // namespace scan_detail
 
 inline const char *scan_number(const char *p, const char *end, double *out)
 {
-    // With at most 7 + 7 digits the digits (below 2^53) and the power of ten
-    // are exact doubles, so the one division rounds correctly, as strtod.
-    // The doubles must be evaluated as doubles (no x87 excess precision).
+    // With at most 7 digits the digits and the power of ten are exact
+    // doubles, so the one division rounds correctly, as strtod does. The
+    // doubles must be evaluated as doubles (no x87 excess precision).
 #if defined(__GNUC__) && FLT_EVAL_METHOD == 0
     using namespace scan_detail;
-    // Room for a sign, 7 digits, the point and 8 bytes of fraction.
-    if (end - p >= 17) {
+    if (end - p >= 9) {  // a sign and eight bytes
         const char *s = p;
         bool neg = false;
         // A sign by a branch, rarely taken: predicted, it keeps the load of
@@ -94,24 +86,25 @@ inline const char *scan_number(const char *p, const char *end, double *out)
             s++;
         }
         uint64_t w = load8(s);
-        int n = digit_run(w);
-        if (n < 8) {
-            uint64_t m = n ? digits_value(w, n) : 0;
-            s += n;
-            int f = 0;
-            if (*s == '.') {
-                uint64_t w2 = load8(++s);
-                f = digit_run(w2);
-                if (f > 0 && f < 8) m = m * pow10[f] + digits_value(w2, f);
-                s += f;
-            }
-            // Exponents, hexadecimal, long fractions and "." alone go the
-            // general way.
-            if (n + f > 0 && f < 8 && (*s | 0x20) != 'e' && (*s | 0x20) != 'x') {
-                double v = static_cast<double>(m) / exact_pow10[f];
-                *out = neg ? -v : v;
-                return s;
-            }
+        uint64_t stop = non_digits(w);
+        int n = stop ? __builtin_ctzll(stop) >> 3 : 8;  // leading digits
+        int t = n, fraction = 0;                        // where the number ends; digits after the point
+        if (n < 8 && static_cast<char>(w >> (8 * n)) == '.') {
+            // "1234.56": the fraction's bytes move one place down over the
+            // point, and all the digits convert at once.
+            uint64_t after = stop & (stop - 1);
+            t = after ? __builtin_ctzll(after) >> 3 : 8;
+            fraction = t - n - 1;
+            uint64_t below = (uint64_t(1) << (8 * n)) - 1;
+            w = (w & below) | ((w >> 8) & ~below);
+        }
+        // Exponents, hexadecimal, more digits and "." alone go the general
+        // way.
+        char next = t < 8 ? static_cast<char>(s[t]) : 'e';
+        if (n + fraction > 0 && (next | 0x20) != 'e' && (next | 0x20) != 'x') {
+            double v = static_cast<double>(digits_value(w, n + fraction)) / exact_pow10[fraction];
+            *out = neg ? -v : v;
+            return s + t;
         }
     }
 #endif
