@@ -6,6 +6,7 @@
 
 #include "console.h"
 #include "kernels.h"
+#include "messages.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 #include "readers.h"
@@ -15,24 +16,15 @@ namespace {
 
 const size_t BLOCK = size_t(1) << 20;
 
-// On x86-64 Linux the value loop is built twice, for any x86-64 and for
-// processors of the x86-64-v3 level (AVX2, BMI), and the loader picks one
-// once at start: about a tenth less time on a grid where the processor has
-// them, while the program still runs on every x86-64.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define VALUE_LOOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define VALUE_LOOP_CLONES
-#endif
 // The longest word read, keyword or number. A word up to this length is
 // always whole in the buffer with the byte after it; a longer one stops the
 // run wherever it is, so a word never reads differently by where it falls.
 const ptrdiff_t LONGEST_WORD = 4096;
 
 char buf[BLOCK + LONGEST_WORD + 1];
-const char *cur, *lim;    // the unread bytes of buf, then a NUL (no blank)
-bool at_eof;              // nothing more to read after lim
-long long bytes_before;   // bytes of the file before buf[0]
+const char *cur, *lim;   // the unread bytes of buf, then a NUL (no blank)
+bool at_eof;             // nothing more to read after lim
+long long bytes_before;  // bytes of the file before buf[0]
 
 inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -83,28 +75,7 @@ const char *shown(const char *w, const char *we, char *out)
 
 bool too_long(const char *w, const char *we) { return we - w > LONGEST_WORD; }
 
-bool whole_number(const char *w, const char *we, double *v)
-{
-    return we > w && scan_number(w, we, v) == we;
-}
-
-bool whole_int(const char *w, const char *we, int *v)
-{
-    const char *s = w;
-    bool neg = s < we && *s == '-';
-    if (s < we && (*s == '-' || *s == '+')) s++;
-    if (s == we) return false;
-    long long x = 0;
-    for (; s < we; s++) {
-        if (*s < '0' || *s > '9') return false;
-        x = x * 10 + (*s - '0');
-        if (x > 2147483648LL) return false;
-    }
-    if (neg) x = -x;
-    if (x > 2147483647LL) return false;
-    *v = static_cast<int>(x);
-    return true;
-}
+bool whole_number(const char *w, const char *we, double *v) { return we > w && scan_number(w, we, v) == we; }
 
 // Header entries: the six of the standard order, then dy (read, unused).
 enum Entry { NCOLS, NROWS, XLL, YLL, CELLSIZE, NODATA, DY, POSITIONAL };
@@ -113,9 +84,9 @@ struct Keyword {
     const char *word;
     Entry entry;
 };
-const Keyword keywords[] = {{"ncols", NCOLS},        {"nrows", NROWS},     {"xllcorner", XLL},
-                            {"xllcenter", XLL},      {"yllcorner", YLL},   {"yllcenter", YLL},
-                            {"cellsize", CELLSIZE},  {"dx", CELLSIZE},     {"dy", DY},
+const Keyword keywords[] = {{"ncols", NCOLS},        {"nrows", NROWS},   {"xllcorner", XLL},
+                            {"xllcenter", XLL},      {"yllcorner", YLL}, {"yllcenter", YLL},
+                            {"cellsize", CELLSIZE},  {"dx", CELLSIZE},   {"dy", DY},
                             {"nodata_value", NODATA}};
 
 Entry keyword_entry(const char *w, const char *we)
@@ -182,18 +153,24 @@ void read_header(void)
         refuse_long_header_word(we);
         bool ok;
         double v = 0.0;
-        if (entry == NCOLS) ok = whole_int(cur, we, &nb_col);
-        else if (entry == NROWS) ok = whole_int(cur, we, &nb_lig);
-        else ok = whole_number(cur, we, &v);
+        if (entry == NCOLS)
+            ok = whole_int(cur, we, &nb_col);
+        else if (entry == NROWS)
+            ok = whole_int(cur, we, &nb_lig);
+        else
+            ok = whole_number(cur, we, &v);
         char text[SHOWN_TEXT];
         if (!ok)
             stop_run(1, MSG_GRID_BAD_HEADER, keyword,
-                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number",
-                     shown(cur, we, text));
-        if (entry == XLL) X_min = v;
-        else if (entry == YLL) Y_min = v;
-        else if (entry == CELLSIZE) dpix_size = v;
-        else if (entry == NODATA) nodata = v;
+                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number", shown(cur, we, text));
+        if (entry == XLL)
+            X_min = v;
+        else if (entry == YLL)
+            Y_min = v;
+        else if (entry == CELLSIZE)
+            dpix_size = v;
+        else if (entry == NODATA)
+            nodata = v;
         cur = we;
     }
 }
@@ -214,7 +191,7 @@ void read_header(void)
 // position lives in a local while a line is read (the global one is kept
 // for the calls that move the buffer), and blanks are skipped up to the
 // NUL after the unread bytes without a bound check.
-VALUE_LOOP_CLONES void read_values(void)
+CLONES void read_values(void)
 {
     const int n = nb_col;
     for (int l = 0; l < nb_lig; l++) {
@@ -256,10 +233,10 @@ void ascii_lecture(void)
     buf[0] = '\0';
     at_eof = false;
     bytes_before = 0;
-    // A UTF-8 byte order mark, which some editors put at the start of a
-    // text file, is skipped in the buffer: the stream may not seek back.
+    // The byte order mark is skipped in the buffer: the stream may not seek
+    // back.
     refill();
-    if (lim - cur >= 3 && memcmp(cur, "\xEF\xBB\xBF", 3) == 0) cur += 3;
+    cur += byte_order_mark(cur, static_cast<size_t>(lim - cur));
 
     read_header();
     if (nb_lig < 0 || nb_col < 0) stop_run(1, MSG_BAD_DIMENSIONS, nb_lig, nb_col);

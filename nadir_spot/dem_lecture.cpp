@@ -7,10 +7,14 @@
 
 #include "console.h"
 #include "kernels.h"
+#include "messages.h"
 #include "nadir_spot.h"
 #include "new_file.h"
 #include "nrutil.h"
 #include "readers.h"
+
+// Rows are read straight into the lines of jtab and itab.
+static_assert(sizeof(unsigned short) == 2 && sizeof(int) == 4, "raster samples are 2 and 4 bytes wide");
 
 namespace {
 
@@ -27,10 +31,8 @@ void read_row(void *row, int sample_bytes, unsigned long long done)
     size_t got = fread(row, 1, want, f1);
     if (got == want) return;
     if (ferror(f1)) stop_run(1, MSG_RASTER_UNREADABLE);
-    unsigned long long need =
-        static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(want);
-    stop_run(1, MSG_RASTER_SHORT, nb_lig, nb_col, sample_bytes, need,
-             static_cast<long long>(done + got));
+    unsigned long long need = static_cast<unsigned long long>(nb_lig) * static_cast<unsigned long long>(want);
+    stop_run(1, MSG_RASTER_SHORT, nb_lig, nb_col, sample_bytes, need, static_cast<long long>(done + got));
 }
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -52,7 +54,7 @@ void from_little_endian(int *, int) {}
 void read_16bit(void)
 {
     const int n = nb_col;
-    int lo = 65535, hi = 0;
+    int lo = USHRT_MAX, hi = 0;
     for (int l = 0; l < nb_lig; l++) {
         unsigned short *src = jtab[l];
         read_row(src, 2, static_cast<unsigned long long>(l) * n * 2);

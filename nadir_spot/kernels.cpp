@@ -11,17 +11,6 @@ namespace {
 // NaN test decides.
 const int LANES = 32;
 
-// On x86-64 Linux the kernels are built twice, for any x86-64 and for the
-// x86-64-v3 level (AVX2: twice the cells a vector instruction), and the
-// loader picks one once at start; the program still runs on every x86-64.
-// No result changes: the loops multiply, compare and count small whole
-// numbers, none of which a wider vector or a fused multiply-add rounds.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define KERNEL_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define KERNEL_CLONES
-#endif
-
 template <typename T>
 void range_of(const T *s, int n, int *lo, int *hi)
 {
@@ -37,7 +26,7 @@ void range_of(const T *s, int n, int *lo, int *hi)
 
 }  // namespace
 
-KERNEL_CLONES void widen_row(const unsigned short *src, int *dst, int n)
+CLONES void widen_row(const unsigned short *src, int *dst, int n)
 {
     for (int c = 0; c < n; c++) dst[c] = src[c];
 }
@@ -45,7 +34,7 @@ KERNEL_CLONES void widen_row(const unsigned short *src, int *dst, int n)
 void sample_range(const unsigned short *s, int n, int *lo, int *hi) { range_of(s, n, lo, hi); }
 void sample_range(const int *s, int n, int *lo, int *hi) { range_of(s, n, lo, hi); }
 
-KERNEL_CLONES void to_metres(const int *s, double *d, int n, double factor, bool as_is)
+CLONES void to_metres(const int *s, double *d, int n, double factor, bool as_is)
 {
     if (as_is)
         for (int c = 0; c < n; c++) d[c] = static_cast<double>(s[c]);
@@ -53,12 +42,13 @@ KERNEL_CLONES void to_metres(const int *s, double *d, int n, double factor, bool
         for (int c = 0; c < n; c++) d[c] = s[c] * factor;
 }
 
-// "v < mn ? v : mn" keeps mn when v is NaN. Each lane counts the cells at its own lowest, starting again at 1 when a
-// lower one comes; the row's count is that of the lanes whose lowest is the
-// row's. A lane starts at +inf with no cell: a +inf cell then counts, which
-// is right, since +inf is the row's lowest only when no number is lower.
-// Counted in doubles, exact below 2^53.
-KERNEL_CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
+// "v < mn ? v : mn" keeps mn when v is NaN. Each lane counts the cells at
+// its own lowest, starting again at 1 when a lower one comes; the row's
+// count is that of the lanes whose lowest is the row's. A lane starts at
+// +inf with no cell: a +inf cell then counts, which is right, since +inf is
+// the row's lowest only when no number is lower. Counted in doubles, exact
+// below 2^53.
+CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
 {
     double mn[LANES], mx[LANES], cnt[LANES];
     for (int k = 0; k < LANES; k++) {
@@ -97,7 +87,7 @@ KERNEL_CLONES void line_stats(const double *row, int n, double *lowest, double *
     *at_lowest = static_cast<int>(count);
 }
 
-KERNEL_CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
+CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
 {
     for (int c = 0; c < n; c++) mask[c] = row[c] == v ? 1 : 255;
 }

@@ -10,19 +10,19 @@
 #include <cstddef>
 #include <cstdio>
 
-extern int nb_lig;          // lines of the model
-extern int nb_col;          // columns of the model
-extern int format;          // 0 text grid, 1 raw raster, negative: no model
-extern int itype;           // 0 16-bit samples, any other accepted answer 32-bit
-extern int mind, maxd;      // stored minimum and maximum of a descriptor read
-extern double dpix_size;    // pixel size in metres
-extern double X_min, Y_min; // lower-left corner, from a grid header
-extern double nodata;       // no-data value, from a grid header
+extern int nb_lig;           // lines of the model
+extern int nb_col;           // columns of the model
+extern int format;           // 0 text grid, 1 raw raster, negative: no model
+extern int itype;            // 0 16-bit samples, any other accepted answer 32-bit
+extern int mind, maxd;       // stored minimum and maximum of a descriptor read
+extern double dpix_size;     // pixel size in metres
+extern double X_min, Y_min;  // lower-left corner, from a grid header
+extern double nodata;        // no-data value, from a grid header
 
-extern unsigned short **jtab;   // 16-bit samples, only while they are widened
-extern int **itab;              // integer samples of a raw raster
-extern double **dtab;           // altitudes in metres: the model searched
-extern unsigned char **tab_bin; // the mask: 255, 1 on the lowest pixels
+extern unsigned short **jtab;    // 16-bit samples, only while they are widened
+extern int **itab;               // integer samples of a raw raster
+extern double **dtab;            // altitudes in metres: the model searched
+extern unsigned char **tab_bin;  // the mask: 255, 1 on the lowest pixels
 
 // The lowest and highest number of each line of dtab (nb_lig of each), and
 // the cells at the line's lowest, taken by the reader while the line it has
@@ -31,7 +31,7 @@ extern unsigned char **tab_bin; // the mask: 255, 1 on the lowest pixels
 extern double *line_min, *line_max;
 extern int *line_lows;
 
-extern bool descr_OK;      // an existing descriptor was read
+extern bool descr_OK;  // an existing descriptor was read
 // The path text of the descriptor that the raw reader writes once the
 // raster is read, empty when none is to be written.
 extern char descr_new[128];

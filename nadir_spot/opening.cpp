@@ -4,12 +4,13 @@
 #include <sys/stat.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cfloat>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "console.h"
+#include "messages.h"
 #include "nadir_spot.h"
 #include "new_file.h"
 #include "readers.h"
@@ -18,8 +19,8 @@ namespace {
 
 // Path texts are built in 128-byte buffers: at most 127 characters.
 const size_t PATH_MAX_TEXT = 127;
-const size_t BASE_LEN = 10;        // c:\images\ (the folder follows)
-const size_t LONGEST_SUFFIX = 7;   // _m2.raw
+const size_t BASE_LEN = 10;       // c:\images\ (the folder follows)
+const size_t LONGEST_SUFFIX = 7;  // _m2.raw
 
 // The longest word of a descriptor the program writes: the pixel size
 // -DBL_MAX in "%lf", a sign, 309 digits, the point and 6 decimals. Every
@@ -56,15 +57,13 @@ FILE *open_file(const char *text, const char *mode)
 FILE *open_model(const char *mode)
 {
     FILE *f = open_file(nomim1, mode);
-    if (!f) stop_run(1, "\n File %s unknown\n", nomim1);
+    if (!f) stop_run(1, MSG_MODEL_UNKNOWN, nomim1);
     return f;
 }
 
 void check_dimensions(const char *from)
 {
-    if (nb_lig < 0 || nb_col < 0)
-        stop_run(1, "\n\n\tThe model size given %s is impossible: %d lines and %d columns.\n", from,
-                 nb_lig, nb_col);
+    if (nb_lig < 0 || nb_col < 0) stop_run(1, MSG_IMPOSSIBLE_SIZE, from, nb_lig, nb_col);
 }
 
 // Reads the descriptor's six values. One that is missing keeps its value (a
@@ -82,41 +81,29 @@ void read_descriptor(const char *nomdescr1)
     for (int k = 0; k < 6; k++) {
         int from = 0, to = 0;
         if (fscanf(f1d, " %n%" WIDTH(DESCRIPTOR_WORD) "s%n", &from, buffer, &to) != 1) {
-            if (k < 2)
-                stop_run(1, "\n\n\tThe descriptor %s ends before the number of %s.\n", nomdescr1,
-                         k == 0 ? "lines" : "columns");
+            if (k < 2) stop_run(1, MSG_DESCRIPTOR_ENDS, nomdescr1, k == 0 ? "lines" : "columns");
             break;
         }
         char *word = buffer;
         const char *word_end = buffer + (to - from);
         int next = getc(f1d);  // a longer word was cut
         bool whole = next == EOF || isspace(next);
-        // A UTF-8 byte order mark, which some editors put at the start of a
-        // text file, is not part of the first value.
-        if (first && word_end - word >= 3 && memcmp(word, "\xEF\xBB\xBF", 3) == 0) {
-            word += 3;
-            if (word == word_end && whole) {
-                first = false;
+        if (first) {
+            first = false;
+            word += byte_order_mark(word, static_cast<size_t>(word_end - word));
+            if (word == word_end && whole) {  // the mark alone
                 k--;
                 continue;
             }
         }
-        first = false;
-        char *end;
-        errno = 0;
         if (k < 5) {
-            long v = strtol(word, &end, 10);
-            if (!whole || end != word_end || end == word || errno || v < -2147483647L - 1 ||
-                v > 2147483647L)
-                stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a whole number is expected.\n",
-                         nomdescr1, shown_text(word, word_end - word, shown));
-            *ints[k] = static_cast<int>(v);
+            if (!whole || !whole_int(word, word_end, ints[k]))
+                stop_run(1, MSG_DESCRIPTOR_NOT_WHOLE, nomdescr1, shown_text(word, word_end - word, shown));
         } else {
-            double v = strtod(word, &end);
+            char *end;
+            dpix_size = strtod(word, &end);
             if (!whole || end != word_end || end == word)
-                stop_run(1, "\n\n\tThe descriptor %s holds \"%s\" where a number is expected.\n",
-                         nomdescr1, shown_text(word, word_end - word, shown));
-            dpix_size = v;
+                stop_run(1, MSG_DESCRIPTOR_NOT_NUMBER, nomdescr1, shown_text(word, word_end - word, shown));
         }
     }
 }
@@ -134,8 +121,7 @@ bool descriptor_can_be_made(const char *text)
 
 void raster_branch()
 {
-    itype = ask_menu("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t", -2147483647 - 1,
-                     1);
+    itype = ask_menu("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t", INT_MIN, 1);
     char nomdescr1[128];
     strcpy(nomdescr1, nomim1);
     strcat(nomim1, itype == 0 ? "_m2.raw" : "_m4.raw");
@@ -158,8 +144,7 @@ void raster_branch()
         if (descriptor_can_be_made(nomdescr1))
             strcpy(descr_new, nomdescr1);
         else
-            printf("\n\tWarning: the descriptor %s cannot be created; the model is read without it.\n",
-                   nomdescr1);
+            printf(MSG_DESCRIPTOR_UNCREATABLE, nomdescr1);
         do printf("\n\tNumber of lines   ? ");
         while (!ask_int(&nb_lig));
         do printf("\n\tNumber of columns ? ");
@@ -208,7 +193,7 @@ void opening(void)
              strlen(nomim1), LONGEST_SUFFIX);
     strcat(nomim1, nomfic1);
 
-    format = ask_menu("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", -2147483647 - 1, 1);
+    format = ask_menu("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", INT_MIN, 1);
 
     if (format == 1) raster_branch();
     if (format == 0) {
@@ -228,7 +213,6 @@ void ask_name(const char *prompt, char *dst, size_t used, size_t reserve)
         printf("%s", prompt);
         size_t len = ask_word(dst, 128);
         if (used + len + reserve <= PATH_MAX_TEXT) return;
-        printf("\n\tThis name is too long: the path would be longer than %zu characters.\n",
-               PATH_MAX_TEXT);
+        printf("\n\tThis name is too long: the path would be longer than %zu characters.\n", PATH_MAX_TEXT);
     }
 }

@@ -39,4 +39,3 @@ char *shown_text(const char *word, size_t length, char *out)
     *o = '\0';
     return out;
 }
-

@@ -1,11 +1,9 @@
 #include "console.h"
+#include "messages.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 
-void stop_no_memory(int lines, int columns)
-{
-    stop_run(1, "\n\n\tNot enough memory for a model of %d lines and %d columns.\n", lines, columns);
-}
+void stop_no_memory(int lines, int columns) { stop_run(1, MSG_NO_MEMORY, lines, columns); }
 
 void free_line_extremes(void)
 {

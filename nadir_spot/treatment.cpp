@@ -6,6 +6,7 @@
 #include "console.h"
 #include "image.h"
 #include "kernels.h"
+#include "messages.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
 
@@ -94,7 +95,7 @@ void treatment(void)
     do printf("\n\n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t");
     while (!ask_int(&val_search) || val_search > 1 || val_search < 0);
 
-    if (val_search == 1) stop_run(0, "\n\n\tNot any treatment ");
+    if (val_search == 1) stop_run(0, MSG_NOT_ANY_TREATMENT);
 
     double decim_val_pit = dtab_min_in;
     build_mask(decim_val_pit);
@@ -108,5 +109,5 @@ void treatment(void)
 
     char native[128];
     if (SauveBMP(native_path(nomim2, native), tab_bin, nb_col, nb_lig, 0, nullptr) != 0)
-        stop_run(1, "\n\n\tThe image %s cannot be written.\n", nomim2);
+        stop_run(1, MSG_IMAGE_UNWRITTEN, nomim2);
 }

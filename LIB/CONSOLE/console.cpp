@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
@@ -25,6 +26,11 @@
 #include <unistd.h>
 #define read_fd read
 #endif
+
+// The console's own messages: an answer that is no number, input that ends.
+#define MSG_NOT_WHOLE_NUMBER "\n\tA whole number is expected here.\n"
+#define MSG_NOT_NUMBER "\n\tA number is expected here.\n"
+#define MSG_END_OF_INPUT "\n\n\tEnd of input: no answer to the question above.\n"
 
 namespace {
 
@@ -122,7 +128,8 @@ void restore_terminal_and_end(int sig)
 ssize_t read_bytes(char *dst, size_t n)
 {
     ssize_t got;
-    do got = read(0, dst, n); while (got < 0 && errno == EINTR);
+    do got = read(0, dst, n);
+    while (got < 0 && errno == EINTR);
     return got;
 }
 #endif
@@ -194,8 +201,9 @@ size_t ask_word(char *dst, size_t cap)
 {
     fflush(stdout);
     int c;
-    do c = next_char(); while (c != EOF && is_space(c));
-    if (c == EOF) stop_run(1, "\n\n\tEnd of input: no answer to the question above.\n");
+    do c = next_char();
+    while (c != EOF && is_space(c));
+    if (c == EOF) stop_run(1, MSG_END_OF_INPUT);
     size_t len = 0;
     for (;;) {
         if (len + 1 < cap) dst[len] = static_cast<char>(c);
@@ -208,20 +216,19 @@ size_t ask_word(char *dst, size_t cap)
     return len;
 }
 
+bool whole_int(const char *p, const char *end, int *out)
+{
+    if (end - p > 1 && *p == '+' && p[1] >= '0' && p[1] <= '9') p++;  // from_chars takes no '+'
+    std::from_chars_result r = std::from_chars(p, end, *out);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
 bool ask_int(int *out)
 {
     char word[NUMBER_WORD];
     size_t len = ask_word(word, sizeof word);
-    if (len < sizeof word) {
-        char *end;
-        errno = 0;
-        long v = strtol(word, &end, 10);
-        if (end != word && end == word + len && errno == 0 && v >= -2147483647L - 1 && v <= 2147483647L) {
-            *out = static_cast<int>(v);
-            return true;
-        }
-    }
-    printf("\n\tA whole number is expected here.\n");
+    if (len < sizeof word && whole_int(word, word + len, out)) return true;
+    printf(MSG_NOT_WHOLE_NUMBER);
     return false;
 }
 
@@ -237,7 +244,7 @@ bool ask_real(double *out)
             return true;
         }
     }
-    printf("\n\tA number is expected here.\n");
+    printf(MSG_NOT_NUMBER);
     return false;
 }
 

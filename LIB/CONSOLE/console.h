@@ -23,6 +23,10 @@ size_t ask_word(char *dst, size_t cap);
 bool ask_int(int *out);
 bool ask_real(double *out);
 
+// The word [p, end) as a whole number within int: an optional sign, then
+// decimal digits, nothing else. False otherwise, *out untouched.
+bool whole_int(const char *p, const char *end, int *out);
+
 // One key press. On a terminal: a fresh keystroke, not echoed, no Enter
 // needed, taken whole (every byte an arrow or function key sends); the rest
 // of the line of the previous answer does not count. A signal that ends the
