@@ -27,8 +27,8 @@
 
 namespace fuzz {
 
-std::string scratch;  // absolute; each input is run inside it
-int home = -1;        // the working directory libFuzzer was started in
+inline std::string scratch;  // absolute; each input is run inside it
+inline int home = -1;        // the working directory libFuzzer was started in
 
 inline void remove_tree(const std::string &path)
 {
@@ -37,8 +37,7 @@ inline void remove_tree(const std::string &path)
     if (S_ISDIR(st.st_mode)) {
         if (DIR *d = opendir(path.c_str())) {
             while (dirent *e = readdir(d)) {
-                if (strcmp(e->d_name, ".") && strcmp(e->d_name, ".."))
-                    remove_tree(path + "/" + e->d_name);
+                if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) remove_tree(path + "/" + e->d_name);
             }
             closedir(d);
         }
@@ -236,10 +235,12 @@ inline void check_and_clean(const std::vector<std::string> &layout)
         if (mine) continue;
         std::string path = "c/images/F/" + n, text;
         bool ok;
-        if (ends_with(n, ".bmp")) ok = right_mask(path);
+        if (ends_with(n, ".bmp"))
+            ok = right_mask(path);
         else if (ends_with(n, "_m2.txt") || ends_with(n, "_m4.txt"))
             ok = read_file(path, &text) && whole_descriptor(text);
-        else ok = false;
+        else
+            ok = false;
         if (!ok) {
             fprintf(stderr, "fuzz: the run left %s, not a whole descriptor or mask\n", n.c_str());
             abort();

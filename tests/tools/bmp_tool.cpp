@@ -35,7 +35,8 @@ int main(int argc, char **argv)
         }
         Color32 odd[256];
         for (int i = 0; i < 256; i++)
-            odd[i] = Color32{(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(7 * i), (unsigned char)(i ^ 0x5A)};
+            odd[i] = Color32{(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(7 * i),
+                             (unsigned char)(i ^ 0x5A)};
         bool want_odd = argc >= 7 && !strcmp(argv[6], "odd");
         int r = SauveBMP(argv[2], rows.data(), nc, nl, type, want_odd ? odd : nullptr);
         printf("%d\n", r);

@@ -34,8 +34,8 @@ const std::string MENU =
 
 std::string range(int lo, int hi)
 {
-    return "\n\n\tHypsometric dynamic scale:\n\t\tMin = " + std::to_string(lo) + "\n\t\tMax = " +
-           std::to_string(hi) + " ";
+    return "\n\n\tHypsometric dynamic scale:\n\t\tMin = " + std::to_string(lo) +
+           "\n\t\tMax = " + std::to_string(hi) + " ";
 }
 
 class DemLecture : public ReaderTest {
@@ -97,8 +97,10 @@ TEST_F(DemLecture, RowsLandInOrderFromFilesAndStreams)
             nb_col = C;
             itype = depth;
             std::string bytes = depth ? le32(v32) : le16(v16);
-            if (memory) model_memory(bytes);
-            else model_file(bytes);
+            if (memory)
+                model_memory(bytes);
+            else
+                model_file(bytes);
             run(dem_lecture, depth ? "0" : "k0");
             ASSERT_NE(dtab, nullptr);
             for (int l = 0; l < L; l++)
@@ -139,8 +141,7 @@ TEST_F(DemLecture, RangeIsInRawUnitsAndTheTrueRange)
 TEST_F(DemLecture, UnitQuestionAsksAgainUntilZeroToThree)
 {
     std::string out = raster32(1, 2, {100, 250}, "-1 4 x 2");
-    EXPECT_EQ(out, range(100, 250) + MENU + MENU + MENU +
-                       "\n\tA whole number is expected here.\n" + MENU);
+    EXPECT_EQ(out, range(100, 250) + MENU + MENU + MENU + "\n\tA whole number is expected here.\n" + MENU);
     EXPECT_EQ(dtab[0][1], 250 * 0.01);
 }
 
@@ -198,8 +199,10 @@ TEST_F(DemLecture, ShortRasterStopsAndLeavesNoDescriptor)
             itype = depth;
             std::string path = new_descriptor("short.txt");
             std::string bytes = depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5});
-            if (memory) model_memory(bytes);
-            else model_file(bytes);
+            if (memory)
+                model_memory(bytes);
+            else
+                model_file(bytes);
             std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
             std::string bytes_of = depth ? "4" : "2";
             EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
@@ -280,11 +283,7 @@ TEST_F(DemLecture, NegativeDimensionsStop)
     nb_lig = 3;
     nb_col = -2;
     model_file("");
-    EXPECT_EXIT(
-        {
-            die(dem_lecture, "");
-        },
-        ExitedWithCode(1), "cannot have 3 lines and -2 columns");
+    EXPECT_EXIT({ die(dem_lecture, ""); }, ExitedWithCode(1), "cannot have 3 lines and -2 columns");
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ std::vector<Color32> odd_palette()
 {
     std::vector<Color32> p(256);
     for (int i = 0; i < 256; i++)
-        p[i] = Color32{(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i * 7), (unsigned char)(i ^ 0x5A)};
+        p[i] = Color32{(unsigned char)i, (unsigned char)(255 - i), (unsigned char)(i * 7),
+                       (unsigned char)(i ^ 0x5A)};
     return p;
 }
 
@@ -198,10 +199,13 @@ TEST_F(ImageFiles, PaletteIsTheGreyRampTheGivenOneOrNone)
 TEST_F(ImageFiles, EmptyImagesAreHeaderAndPaletteAlone)
 {
     Image im = pattern(0, 4, 1);
-    const struct { int nc, nl, type; size_t off; } cases[] = {
-        {7, 0, 0, 1078}, {0, 4, 0, 1078}, {7, 0, 2, 54}, {0, 4, 2, 54}, {0, 0, 1, 1078}};
+    const struct {
+        int nc, nl, type;
+        size_t off;
+    } cases[] = {{7, 0, 0, 1078}, {0, 4, 0, 1078}, {7, 0, 2, 54}, {0, 4, 2, 54}, {0, 0, 1, 1078}};
     for (auto &c : cases) {
-        ASSERT_EQ(SauveBMP(at("e.bmp").c_str(), c.nl ? im.rows.data() : nullptr, c.nc, c.nl, c.type, nullptr), 0);
+        ASSERT_EQ(SauveBMP(at("e.bmp").c_str(), c.nl ? im.rows.data() : nullptr, c.nc, c.nl, c.type, nullptr),
+                  0);
         Bytes b = slurp(at("e.bmp"));
         EXPECT_EQ(b.size(), c.off);
         EXPECT_EQ(le32(b, 2), c.off);
@@ -340,12 +344,16 @@ TEST_F(ImageFiles, LinkAtTheNameIsReplacedNeverWrittenThrough)
 TEST_F(ImageFiles, RoundTripsOfEveryType)
 {
     std::vector<Color32> odd = odd_palette();
-    const struct { int type; const Color32 *pal; int expect_type; } kinds[] = {
-        {0, nullptr, 0}, {1, odd.data(), 1}, {1, nullptr, 0}, {0, odd.data(), 1}, {2, nullptr, 2}};
+    const struct {
+        int type;
+        const Color32 *pal;
+        int expect_type;
+    } kinds[] = {{0, nullptr, 0}, {1, odd.data(), 1}, {1, nullptr, 0}, {0, odd.data(), 1}, {2, nullptr, 2}};
     for (auto &k : kinds) {
         for (int nc = 1; nc <= 5; nc++) {
             for (int nl = 1; nl <= 3; nl++) {
-                SCOPED_TRACE("Type " + std::to_string(k.type) + " " + std::to_string(nc) + "x" + std::to_string(nl));
+                SCOPED_TRACE("Type " + std::to_string(k.type) + " " + std::to_string(nc) + "x" +
+                             std::to_string(nl));
                 Image im = pattern(nc, nl, k.type == 2 ? 3 : 1);
                 ASSERT_EQ(SauveBMP(at("t.bmp").c_str(), im.rows.data(), nc, nl, k.type, k.pal), 0);
                 int rc = -1, rl = -1, rt = -1;
@@ -370,7 +378,8 @@ TEST_F(ImageFiles, TypeRuleLooksAtRedGreenBlueOfEveryEntryOnly)
 {
     Image im = pattern(2, 2, 1);
     std::vector<Color32> pal(256);
-    for (int i = 0; i < 256; i++) pal[i] = Color32{(unsigned char)i, (unsigned char)i, (unsigned char)i, (unsigned char)(200 - i)};
+    for (int i = 0; i < 256; i++)
+        pal[i] = Color32{(unsigned char)i, (unsigned char)i, (unsigned char)i, (unsigned char)(200 - i)};
     int nc, nl, type;
     ASSERT_EQ(SauveBMP(at("g.bmp").c_str(), im.rows.data(), 2, 2, 1, pal.data()), 0);
     unsigned char **m = load(at("g.bmp"), nc, nl, type, nullptr);
@@ -448,8 +457,9 @@ TEST_F(ImageFiles, ReaderRejectsOtherKindsAndForgedSizes)
     }
     // Sizes the file does not hold: must fail at once, allocating nothing
     // (the sanitizers' allocator would report gigabytes).
-    const uint32_t forged[][2] = {{5, 0x7FFFFFFF}, {0x7FFFFFFF, 3}, {5, 4}, {9, 3}, {0x40000000, 0x7FFFFFFF},
-                                  {5, 0x80000001}, {0, 0x7FFFFFFF}, {0, 32768}, {0xFFFFFFFF, 3}, {5, 0x80000000}};
+    const uint32_t forged[][2] = {{5, 0x7FFFFFFF},          {0x7FFFFFFF, 3}, {5, 4},          {9, 3},
+                                  {0x40000000, 0x7FFFFFFF}, {5, 0x80000001}, {0, 0x7FFFFFFF}, {0, 32768},
+                                  {0xFFFFFFFF, 3},          {5, 0x80000000}};
     for (auto &wh : forged) {
         for (const Bytes *base : {&b8, &b24}) {
             b = *base;
@@ -489,7 +499,8 @@ TEST_F(ImageFiles, ReaderTakesWhatTheOtherFieldsAndTrailingBytesSay)
         set32(td, 22, (uint32_t)-3);
         const size_t off = type == 2 ? 54 : 1078, tbuff = type == 2 ? 16 : 8;
         for (int k = 0; k < 3; k++)
-            std::copy(b.begin() + off + k * tbuff, b.begin() + off + (k + 1) * tbuff, td.begin() + off + (2 - k) * tbuff);
+            std::copy(b.begin() + off + k * tbuff, b.begin() + off + (k + 1) * tbuff,
+                      td.begin() + off + (2 - k) * tbuff);
         Image im = pattern(5, 3, type == 2 ? 3 : 1);
         for (const Bytes *file : {&b, &td}) {
             spit(at("o.bmp"), *file);

@@ -37,14 +37,6 @@ TEST(Matrices, EveryTypeIsZeroFilledWithOwnLines)
     expect_zeroed_matrix<long double>(ldmatrice, frldmatrice, 4, 4);
 }
 
-TEST(Matrices, ElementWidthsMatchTheRasterSamples)
-{
-    // The raster reader fills lines straight from the file: 2 and 4 bytes.
-    EXPECT_EQ(sizeof(**usmatrice(1, 1)), 2u);
-    EXPECT_EQ(sizeof(**imatrice(1, 1)), 4u);
-    EXPECT_EQ(sizeof(**dmatrice(1, 1)), 8u);
-}
-
 TEST(Matrices, RefusedCountsGiveNull)
 {
     EXPECT_EQ(dmatrice(3, 0), nullptr);

@@ -22,6 +22,8 @@ uint64_t bits(double v)
     return b;
 }
 
+// The tables of words are laid out by hand (clang-format off).
+
 // Compares the scanner on [s, s+n) with strtod on a NUL-terminated copy,
 // twice: in a buffer of exactly n bytes (the sanitizers catch a read past
 // end) and followed by blanks, as in a grid, where longer reads are allowed.
@@ -40,8 +42,9 @@ uint64_t bits(double v)
         free(buf);
         if (used != want_used || (want_used != 0 && bits(got) != bits(want))) {
             char msg[256];
-            snprintf(msg, sizeof msg, "expected %a using %zu bytes, got %a using %zu bytes (%zu blanks after)",
-                     want, want_used, got, used, pad);
+            snprintf(msg, sizeof msg,
+                     "expected %a using %zu bytes, got %a using %zu bytes (%zu blanks after)", want,
+                     want_used, got, used, pad);
             return ::testing::AssertionFailure() << "\"" << copy << "\": " << msg;
         }
     }
@@ -55,28 +58,34 @@ uint64_t bits(double v)
 
 TEST(ScanNumber, CommonGridShapes)
 {
+    // clang-format off
     for (const char *s : {"0", "-0", "+0", "0.0", "-0.00", "1234.56", "-12.5", "+7", "007.50",
                           ".5", "-.25", "5.", "1e3", "1E-3", "2.5e+10", "123456789012345",
                           "9007199254740992", "9007199254740993", "0.1", "0.3", "1e22", "1e23",
                           "1e-22", "1e-23", "4503599627370497.5", "12345678901234567890"})
         EXPECT_TRUE(same_as_strtod(s));
+    // clang-format on
 }
 
 TEST(ScanNumber, StopsWhereStrtodStops)
 {
+    // clang-format off
     for (const char *s : {"", "-", "+", ".", "-.", "+-1", "--1", "e5", ".e5", "1e", "1e+",
-                          "1e-x", "1.5.2", "12abc", "1,5", "3 4", "1..2", "0x", "0xg", "1x2", "12:", "3/4", "7:5", "1.2:",
-                          "-9999\t", "5e+-3", "abc"})
+                          "1e-x", "1.5.2", "12abc", "1,5", "3 4", "1..2", "0x", "0xg", "1x2", "12:",
+                          "3/4", "7:5", "1.2:", "-9999\t", "5e+-3", "abc"})
         EXPECT_TRUE(same_as_strtod(s));
+    // clang-format on
 }
 
 TEST(ScanNumber, SpecialWordsAndHexadecimal)
 {
+    // clang-format off
     for (const char *s : {"inf", "-inf", "+INF", "infinity", "Infinity", "infinit", "infx", "in",
                           "nan", "-nan", "NaN", "nan(123)", "nan(0x7ff)", "nan(abc_9)", "nan(",
                           "nan()", "0x1p3", "-0x1.8p-1", "0X.8P1", "0x1p", "0x1.fffffffffffffp1023",
                           "0x1p-1074", "0x1p-1075", "0x1p1024", "+0x10"})
         EXPECT_TRUE(same_as_strtod(s));
+    // clang-format on
 }
 
 TEST(ScanNumber, BlankEndsTheNumberEvenInsideNanParentheses)
@@ -96,11 +105,11 @@ TEST(ScanNumber, BlankEndsTheNumberEvenInsideNanParentheses)
 TEST(ScanNumber, RangeBoundariesAndSubnormals)
 {
     for (const char *s :
-         {"1.7976931348623157e308", "1.7976931348623158e308", "1.7976931348623159e308", "1e309",
-          "-1e400", "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9406564584124654e-324",
-          "2.4703282292062327e-324", "2.4703282292062328e-324", "1e-400", "-1e-400",
-          "0e999999999999", "1e-99999999999999999999", "1e99999999999999999999",
-          "0.000000000000000000000000000001", "100000000000000000000000000000000"})
+         {"1.7976931348623157e308", "1.7976931348623158e308", "1.7976931348623159e308", "1e309", "-1e400",
+          "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9406564584124654e-324",
+          "2.4703282292062327e-324", "2.4703282292062328e-324", "1e-400", "-1e-400", "0e999999999999",
+          "1e-99999999999999999999", "1e99999999999999999999", "0.000000000000000000000000000001",
+          "100000000000000000000000000000000"})
         EXPECT_TRUE(same_as_strtod(s));
     // A mantissa far longer than any double holds, on both sides of a tie.
     std::string tie = "9007199254740993";
@@ -112,8 +121,8 @@ TEST(ScanNumber, RangeBoundariesAndSubnormals)
 TEST(ScanNumber, NeverReadsPastEnd)
 {
     // Every prefix of a number is scanned as strtod scans that prefix alone.
-    for (const char *s : {"-1234.5678e-12", "0x1.8p3", "infinity", "nan(12)", "1e22",
-                          "-1234567.1234567x", "+1234567.12345678", "1234567.1234567e-3"}) {
+    for (const char *s : {"-1234.5678e-12", "0x1.8p3", "infinity", "nan(12)", "1e22", "-1234567.1234567x",
+                          "+1234567.12345678", "1234567.1234567e-3"}) {
         std::string t = s;
         for (size_t n = 0; n <= t.size(); n++) EXPECT_TRUE(same_as_strtod(t, n)) << n;
     }
@@ -126,8 +135,10 @@ std::string random_decimal(std::mt19937_64 &rng)
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     std::string s;
     int sign = pick(8);
-    if (sign == 0) s += '-';
-    else if (sign == 1) s += '+';
+    if (sign == 0)
+        s += '-';
+    else if (sign == 1)
+        s += '+';
     int shape = pick(4);
     int int_digits = shape == 0 ? pick(3) : shape == 1 ? pick(8) : shape == 2 ? pick(20) : pick(40);
     int frac_digits = pick(3) == 0 ? -1 : shape == 3 ? pick(40) : pick(10);
@@ -140,8 +151,10 @@ std::string random_decimal(std::mt19937_64 &rng)
     if (pick(3) == 0) {
         s += pick(2) ? 'e' : 'E';
         int es = pick(3);
-        if (es == 1) s += '-';
-        else if (es == 2) s += '+';
+        if (es == 1)
+            s += '-';
+        else if (es == 2)
+            s += '+';
         int range = pick(4);
         int e = range == 0 ? pick(23) : range == 1 ? pick(30) : range == 2 ? 280 + pick(60) : pick(400);
         if (pick(20) != 0) s += std::to_string(e);
