@@ -200,10 +200,14 @@ void scan_kernel(benchmark::State &state)
         double sum = 0;
         for (const char *p : starts) {
             double v;
-            if (S == FAST) scan_number(p, end, &v);
-            else if (S == SLOW) scan_number_slow(p, end, &v);
-            else if (S == FROM_CHARS_ONLY) std::from_chars(p, end, v);
-            else v = strtod(p, nullptr);
+            if (S == FAST)
+                scan_number(p, end, &v);
+            else if (S == SLOW)
+                scan_number_slow(p, end, &v);
+            else if (S == FROM_CHARS_ONLY)
+                std::from_chars(p, end, v);
+            else
+                v = strtod(p, nullptr);
             sum += v;
         }
         benchmark::DoNotOptimize(sum);

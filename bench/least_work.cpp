@@ -36,7 +36,8 @@ int raw(const char *path, long lines, long cols, double unit, const char *out)
     long long cells = static_cast<long long>(lines) * cols, seen = 0, count = 0;
     T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::min();
     while (seen < cells) {
-        size_t want = static_cast<size_t>(cells - seen < (long long)block.size() ? cells - seen : block.size());
+        size_t want =
+            static_cast<size_t>(cells - seen < (long long)block.size() ? cells - seen : block.size());
         if (fread(block.data(), sizeof(T), want, f) != want) return 1;
         for (size_t i = 0; i < want; i++) {
             T v = block[i];
@@ -136,7 +137,8 @@ int main(int argc, char **argv)
         return argv[1][3] == '1' ? raw<uint16_t>(argv[2], lines, cols, unit, argv[6])
                                  : raw<int32_t>(argv[2], lines, cols, unit, argv[6]);
     }
-    fprintf(stderr, "usage: least_work raw16|raw32 <raster> <lines> <columns> <metres a unit> <mask.bmp>\n"
-                    "       least_work parse <grid.asc>\n");
+    fprintf(stderr,
+            "usage: least_work raw16|raw32 <raster> <lines> <columns> <metres a unit> <mask.bmp>\n"
+            "       least_work parse <grid.asc>\n");
     return 2;
 }

@@ -50,8 +50,8 @@ double altitude(int l, int c)
         amp *= 0.5;
         freq *= 2.1;
     }
-    h = h / 0.984375;             // sum of the amplitudes: h in [0, 1]
-    if (h < 0.32) h = 0.32;       // lakes
+    h = h / 0.984375;        // sum of the amplitudes: h in [0, 1]
+    if (h < 0.32) h = 0.32;  // lakes
     return 200 + 2300 * (h - 0.32) / 0.68;
 }
 
@@ -65,7 +65,8 @@ char *put_centimetres(char *o, int64_t cm)
     char tmp[24];
     int n = 0;
     int64_t whole = cm / 100;
-    do tmp[n++] = static_cast<char>('0' + whole % 10); while ((whole /= 10) != 0);
+    do tmp[n++] = static_cast<char>('0' + whole % 10);
+    while ((whole /= 10) != 0);
     while (n) *o++ = tmp[--n];
     *o++ = '.';
     *o++ = static_cast<char>('0' + cm / 10 % 10);
@@ -109,8 +110,9 @@ int main(int argc, char **argv)
     FILE *r2 = open_or_die(base + "_m2.raw", "wb");
     FILE *r4 = open_or_die(base + "_m4.raw", "wb");
     FILE *asc = open_or_die(base + ".asc", "wb");
-    fprintf(asc, "ncols         %d\nnrows         %d\nxllcorner     600000.000000\n"
-                 "yllcorner     4800000.000000\ncellsize      %f\nNODATA_value  -9999\n",
+    fprintf(asc,
+            "ncols         %d\nnrows         %d\nxllcorner     600000.000000\n"
+            "yllcorner     4800000.000000\ncellsize      %f\nNODATA_value  -9999\n",
             cols, lines, pix);
 
     std::vector<uint16_t> row16(static_cast<size_t>(cols));

@@ -74,7 +74,8 @@ char *aligned_map(size_t n)
     char *m = static_cast<char *>(
         mmap(nullptr, n + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     if (m == MAP_FAILED) return nullptr;
-    char *base = reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(m) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
+    char *base =
+        reinterpret_cast<char *>((reinterpret_cast<uintptr_t>(m) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1));
     if (base > m) munmap(m, size_t(base - m));
     if (size_t tail = size_t(m + HUGE_PAGE - base)) munmap(base + n, tail);
     return base;

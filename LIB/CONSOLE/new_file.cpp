@@ -31,10 +31,7 @@ const int RANDOM_CHARS = 12;
 const int ATTEMPTS = 100;
 
 // The errno of a failure, which some paths leave at 0.
-int reason()
-{
-    return errno ? errno : EIO;
-}
+int reason() { return errno ? errno : EIO; }
 
 #ifdef _WIN32
 void errno_from_windows()
@@ -149,10 +146,7 @@ int create_temp(NewFile *nf, bool text)
 }
 
 #ifdef O_TMPFILE
-void proc_path(int fd, char *out, size_t size)
-{
-    snprintf(out, size, "/proc/self/fd/%d", fd);
-}
+void proc_path(int fd, char *out, size_t size) { snprintf(out, size, "/proc/self/fd/%d", fd); }
 
 // An unnamed file in the target's folder: its descriptor, or -1 where the
 // kernel or the file system has none, or /proc is missing (the one way to

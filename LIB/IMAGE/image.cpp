@@ -17,7 +17,7 @@ const int PALETTE_ENTRIES = 256;
 const int PALETTE_BYTES = PALETTE_ENTRIES * 4;
 const uint32_t OFFSET_8BIT = HEADER_BYTES + PALETTE_BYTES;  // 1078
 const uint32_t OFFSET_24BIT = HEADER_BYTES;
-const uint16_t SIGNATURE = 0x4D42;                          // "BM"
+const uint16_t SIGNATURE = 0x4D42;  // "BM"
 // Large enough that a mask of 20 000 columns goes out in a few hundred
 // system calls rather than one per row.
 const size_t STREAM_BUFFER = size_t(1) << 20;
@@ -39,10 +39,7 @@ void put32(unsigned char *p, uint32_t v)
     p[3] = (unsigned char)(v >> 24);
 }
 
-uint16_t get16(const unsigned char *p)
-{
-    return (uint16_t)(p[0] | (p[1] << 8));
-}
+uint16_t get16(const unsigned char *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
 
 uint32_t get32(const unsigned char *p)
 {
@@ -90,10 +87,7 @@ void header_from_bytes(const unsigned char *b, BMP_Header &h)
 }
 
 // Row size on disk: the pixel bytes rounded up to a multiple of 4.
-uint64_t padded_row(uint64_t larg)
-{
-    return (larg + 3) / 4 * 4;
-}
+uint64_t padded_row(uint64_t larg) { return (larg + 3) / 4 * 4; }
 
 // A fully buffered stream with a buffer of its own; the caller frees *buf
 // after closing. Without the memory the stream keeps its default buffer.
@@ -102,11 +96,12 @@ void big_buffer(FILE *f, uint64_t file_bytes, char **buf)
     size_t n = file_bytes < STREAM_BUFFER ? (size_t)file_bytes : STREAM_BUFFER;
     *buf = nullptr;
     if (n <= BUFSIZ) return;
-    *buf = new (std::nothrow) char[n];
-    if (*buf && setvbuf(f, *buf, _IOFBF, n) != 0) {
-        delete[] *buf;
-        *buf = nullptr;
+    char *b = new (std::nothrow) char[n];
+    if (b && setvbuf(f, b, _IOFBF, n) != 0) {
+        delete[] b;
+        b = nullptr;
     }
+    *buf = b;
 }
 
 // The size of an open file, or -1 when it cannot be told (a pipe).
@@ -127,8 +122,7 @@ int64_t file_size(FILE *f)
 // The header, the palette of an 8-bit image and the rows, bottom line
 // first: true when every write was taken.
 bool write_image(FILE *f, const unsigned char *header, const Color32 *palette,
-                 const unsigned char *const *Buff, int NbLig, size_t larg, size_t TBuff,
-                 unsigned char *row)
+                 const unsigned char *const *Buff, int NbLig, size_t larg, size_t TBuff, unsigned char *row)
 {
     if (fwrite(header, HEADER_BYTES, 1, f) != 1) return false;
     if (palette && fwrite(palette, 4, PALETTE_ENTRIES, f) != (size_t)PALETTE_ENTRIES) return false;

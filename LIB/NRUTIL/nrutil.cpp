@@ -101,8 +101,9 @@ char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nline
         return nullptr;
     *stride = s;
     size_t used = s * n, size = (used + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-    char *m = impossible ? nullptr : static_cast<char *>(mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE,
-                                                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    char *m = impossible ? nullptr
+                         : static_cast<char *>(mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE,
+                                                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     if (!m || m == MAP_FAILED) return nullptr;
     char *base = m + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));  // on a huge page boundary
     if (base > m) munmap(m, size_t(base - m));
@@ -129,7 +130,7 @@ void give_back(void *p)
     if (k == region_count) return free(p);
     Region &r = regions[k];
     if (size_t(c - r.base) % r.stride) abort();  // no line's start, as free() does
-    ASAN_POISON_MEMORY_REGION(c, r.stride);       // out of bounds, as after free()
+    ASAN_POISON_MEMORY_REGION(c, r.stride);      // out of bounds, as after free()
     if (--r.live > 0) return;
 #if REGIONS && defined(NRUTIL_ASAN)
     // Kept poisoned and unusable: a line used after its region went is caught.
