@@ -100,14 +100,13 @@ char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nline
     if (!impossible && (region_count == int(sizeof regions / sizeof regions[0]) || s * n < HUGE_PAGE))
         return nullptr;
     *stride = s;
+    if (impossible) return nullptr;
     size_t used = s * n, size = (used + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-    char *m = impossible ? nullptr
-                         : static_cast<char *>(mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE,
-                                                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    if (!m || m == MAP_FAILED) return nullptr;
-    char *base = m + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));  // on a huge page boundary
-    if (base > m) munmap(m, size_t(base - m));
-    munmap(base + size, size_t(m + HUGE_PAGE - base));
+    void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return nullptr;
+    char *raw = static_cast<char *>(m), *base = raw + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));
+    if (base > raw) munmap(raw, size_t(base - raw));  // base on a huge page boundary, the ends given back
+    munmap(base + size, size_t(raw + HUGE_PAGE - base));
     if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) {
         munmap(base, size);
         return nullptr;
