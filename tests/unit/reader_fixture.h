@@ -49,6 +49,9 @@ protected:
         f1d = nullptr;
     }
 
+    // The model as a memory stream (a pipe on Windows), or else a file.
+    void model(const std::string &bytes, bool memory) { memory ? model_memory(bytes) : model_file(bytes); }
+
     // The model as a regular file (its size is known to the readers).
     void model_file(const std::string &bytes)
     {

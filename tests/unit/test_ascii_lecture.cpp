@@ -20,10 +20,7 @@ class AsciiLecture : public ReaderTest {
 protected:
     std::string grid(const std::string &text, bool memory = false)
     {
-        if (memory)
-            model_memory(text);
-        else
-            model_file(text);
+        model(text, memory);
         return run(ascii_lecture, "");
     }
 
@@ -214,12 +211,18 @@ TEST_F(AsciiLecture, EmptyModelReadsNoValues)
     SetUp();
     grid("ncols 3 nrows 0 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 not a grid");
     EXPECT_EQ(dtab, nullptr);
+    TearDown();
+    SetUp();
+    grid("ncols 0 nrows 4 xllcorner 0 yllcorner 0 cellsize 1\n");  // five entries
+    EXPECT_EQ(nb_lig, 4);
+    EXPECT_EQ(dtab, nullptr);
 }
 
 // The stops: the message names where the grid went wrong.
 struct BadGrid {
     const char *text;
     const char *message;
+    bool sized = false;  // told by the file's size: a regular file only
 };
 
 TEST_F(AsciiLecture, DamagedGridsStopWithWhereAndWhat)
@@ -236,10 +239,7 @@ TEST_F(AsciiLecture, DamagedGridsStopWithWhereAndWhat)
             std::string text = h + bad.text;
             EXPECT_EXIT(
                 {
-                    if (memory)
-                        model_memory(text);
-                    else
-                        model_file(text);
+                    model(text, memory);
                     die(ascii_lecture, "");
                 },
                 ExitedWithCode(1), bad.message)
@@ -275,24 +275,34 @@ TEST_F(AsciiLecture, DamagedHeadersStop)
         {"ncols 2 nrows 99999999999", "the value of nrows is not a whole number"},
         {"ncols 2 nrows 1 xllcorner 1,5", "the value of xllcorner is not a number: \"1,5\""},
         {"ncols 2 nrows 1 xllcorner", "file ends before the value of xllcorner"},
+        // An empty file, or one cut before the five first entries, is no
+        // empty model: it stops, naming the first entry missing.
+        {"", "the file ends before the value of ncols\\."},
+        {"\xEF\xBB\xBF  \r\n", "the file ends before the value of ncols\\."},
+        {"ncols 2 nrows 2\n", "the file ends before the value of xllcorner\\."},
+        {"nrows 2 xllcorner 0 yllcorner 0 cellsize 1", "the file ends before the value of ncols\\."},
+        {"ncols 0 nrows 0 xllcorner 0 yllcorner 0", "the file ends before the value of cellsize\\."},
         // Values after a header without a dimension are no empty model.
         {"nrows 2\n1 2 3 4", "the header ends without the value of ncols\\."},
         {"ncols -2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 1 2",
          "cannot have 1 lines and -2 columns"},
         // 3 x 3 values need at least 17 bytes.
         {"ncols 3 nrows 3 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1 2 3 4 5 6 7 89",
-         "announces 3 lines and 3 columns: more values than the 16 bytes"},
+         "announces 3 lines and 3 columns: more values than the 16 bytes", true},
         {"ncols 100000 nrows 100000 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0\n1",
-         "announces 100000 lines and 100000 columns"},
+         "announces 100000 lines and 100000 columns", true},
     };
     for (const BadGrid &bad : cases)
-        EXPECT_EXIT(
-            {
-                model_file(bad.text);
-                die(ascii_lecture, "");
-            },
-            ExitedWithCode(1), bad.message)
-            << bad.text;
+        for (bool memory : {false, true}) {
+            if (memory && (bad.sized || !*bad.text)) continue;  // no empty memory stream
+            EXPECT_EXIT(
+                {
+                    model(bad.text, memory);
+                    die(ascii_lecture, "");
+                },
+                ExitedWithCode(1), bad.message)
+                << bad.text;
+        }
 }
 
 TEST_F(AsciiLecture, SmallestFittingGridIsAccepted)
@@ -324,38 +334,6 @@ TEST_F(AsciiLecture, ByteOrderMarkIsSkipped)
             die(ascii_lecture, "");
         },
         ExitedWithCode(1), "Grid line 1, column 1: \"\\\\xEF\\\\xBB\\\\xBF5\" is not a number\\.");
-}
-
-TEST_F(AsciiLecture, FileEndingInsideTheHeaderIsNoGrid)
-{
-    // An empty file, or one cut before the five first entries, is not an
-    // empty model: it stops, naming the first entry missing.
-    const std::pair<const char *, const char *> cases[] = {
-        {"", "ncols"},
-        {"\xEF\xBB\xBF  \r\n", "ncols"},
-        {"ncols 2 nrows 2\n", "xllcorner"},
-        {"nrows 2 xllcorner 0 yllcorner 0 cellsize 1", "ncols"},
-        {"ncols 0 nrows 0 xllcorner 0 yllcorner 0", "cellsize"},
-    };
-    for (const auto &c : cases)
-        for (bool memory : {false, true}) {
-            if (memory && !*c.first) continue;  // no empty memory stream
-            EXPECT_EXIT(
-                {
-                    if (memory)
-                        model_memory(c.first);
-                    else
-                        model_file(c.first);
-                    die(ascii_lecture, "");
-                },
-                ExitedWithCode(1),
-                std::string("Grid header: the file ends before the value of ") + c.second + "\\.")
-                << c.first;
-        }
-    // Five entries and no values: an empty model, as before.
-    grid("ncols 0 nrows 4 xllcorner 0 yllcorner 0 cellsize 1\n", false);
-    EXPECT_EQ(nb_lig, 4);
-    EXPECT_EQ(dtab, nullptr);
 }
 
 TEST_F(AsciiLecture, WordsAreShownAsTheirBytes)

@@ -97,10 +97,7 @@ TEST_F(DemLecture, RowsLandInOrderFromFilesAndStreams)
             nb_col = C;
             itype = depth;
             std::string bytes = depth ? le32(v32) : le16(v16);
-            if (memory)
-                model_memory(bytes);
-            else
-                model_file(bytes);
+            model(bytes, memory);
             run(dem_lecture, depth ? "0" : "k0");
             ASSERT_NE(dtab, nullptr);
             for (int l = 0; l < L; l++)
@@ -199,10 +196,7 @@ TEST_F(DemLecture, ShortRasterStopsAndLeavesNoDescriptor)
             itype = depth;
             std::string path = new_descriptor("short.txt");
             std::string bytes = depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5});
-            if (memory)
-                model_memory(bytes);
-            else
-                model_file(bytes);
+            model(bytes, memory);
             std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
             std::string bytes_of = depth ? "4" : "2";
             EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
