@@ -1,11 +1,13 @@
-// Every message of the program's stops and warnings, so that their texts
-// are read and reviewed in one place. Stops end the run with exit status 1,
-// but MSG_NOT_ANY_TREATMENT (the answer no, status 0). The dialogue's own
-// questions stay where they are asked.
+// Every message of the program's stops and warnings, and the refusal of a
+// name too long, so that their texts are read and reviewed in one place.
+// Stops end the run with exit status 1, but MSG_NOT_ANY_TREATMENT (the
+// answer no, status 0). The dialogue's own questions stay where they are
+// asked.
 #ifndef MESSAGES_H
 #define MESSAGES_H
 
 // Opening: the model, the descriptor, the size.
+#define MSG_NAME_TOO_LONG "\n\tThis name is too long: the path would be longer than %zu characters.\n"
 #define MSG_MODEL_UNKNOWN "\n File %s unknown\n"
 #define MSG_IMPOSSIBLE_SIZE "\n\n\tThe model size given %s is impossible: %d lines and %d columns.\n"
 #define MSG_DESCRIPTOR_ENDS "\n\n\tThe descriptor %s ends before the number of %s.\n"

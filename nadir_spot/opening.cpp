@@ -213,6 +213,6 @@ void ask_name(const char *prompt, char *dst, size_t used, size_t reserve)
         printf("%s", prompt);
         size_t len = ask_word(dst, 128);
         if (used + len + reserve <= PATH_MAX_TEXT) return;
-        printf("\n\tThis name is too long: the path would be longer than %zu characters.\n", PATH_MAX_TEXT);
+        printf(MSG_NAME_TOO_LONG, PATH_MAX_TEXT);
     }
 }
