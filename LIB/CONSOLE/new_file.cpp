@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -52,9 +53,12 @@ void errno_from_windows()
 // before the process ends (a kill that cannot be caught still leaves one).
 const int TEMP_SLOTS = 4;       // new files under way at once
 const size_t TEMP_PATH = 4096;  // a longer path cannot be opened on POSIX
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler reads the slots' states");
 char temp_paths[TEMP_SLOTS][TEMP_PATH];
 enum { FREE, DRAWN, LIVE };  // LIVE: a file may have the name
-volatile sig_atomic_t temp_state[TEMP_SLOTS];
+// Lock-free, so safe in a handler; a name is written before its slot is
+// marked LIVE, and the handler (a thread of its own on Windows) sees it so.
+std::atomic<int> temp_state[TEMP_SLOTS];
 int temps_held = 0;
 
 #ifdef _WIN32
