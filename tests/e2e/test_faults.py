@@ -150,23 +150,24 @@ class KillAndMemory(Case):
                 self.assertEqual(set(os.listdir(self.path("F"))) - {"N.bmp"}, before - {"N.bmp"},
                                  "moment %s: nothing stray" % moment)
 
-    @unittest.skipIf(WINDOWS or not can_mount(), "hiding /proc/self/fd needs root and Linux")
+    @unittest.skipUnless(WINDOWS or can_mount(), "hiding /proc/self/fd needs root")
     def test_ending_signal_while_a_named_temporary_is_written_removes_it(self):
         # A 16 MB mask written under a temporary name: an interrupt or a
-        # termination then leaves the old image and nothing else.
+        # termination then leaves the old image and nothing else. Wine takes
+        # an interrupt for the console's Ctrl-C (and ends with status 0).
         n = 4000
         self.put("F", "M_m2.raw", b"")
         os.truncate(self.path("F", "M_m2.raw"), n * n * 2)  # zeros, sparse
         self.put("F", "M_m2.txt", "%d\n%d\n2\n0\n0\n1.000000\n" % (n, n))
         self.put("F", "N.bmp", b"old image")
-        for sig in (signal.SIGINT, signal.SIGTERM):
-            proc = start(self, b"F M 1 0 0 0 ", b"(without .bmp extension) ? ", **WITHOUT_PROC)
+        for sig in (signal.SIGINT,) if WINDOWS else (signal.SIGINT, signal.SIGTERM):
+            proc = start(self, b"F M 1 0 0 0 ", b"(without .bmp extension) ? ", **({} if WINDOWS else WITHOUT_PROC))
             proc.stdin.write(b"N\n")
             proc.stdin.flush()
             while proc.poll() is None and len(os.listdir(self.path("F"))) == 3:
                 pass
             proc.send_signal(sig)
-            self.assertEqual(proc.wait(), -sig, "ended by the signal")
+            self.assertEqual(proc.wait(), 0 if WINDOWS else -sig, "ended by the signal")
             self.assertEqual(sorted(os.listdir(self.path("F"))), ["M_m2.raw", "M_m2.txt", "N.bmp"])
             with open(self.path("F", "N.bmp"), "rb") as f:
                 self.assertEqual(f.read(), b"old image")
