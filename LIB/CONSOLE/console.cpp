@@ -153,6 +153,7 @@ const int WATCHED[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
 const int N_WATCHED = sizeof WATCHED / sizeof WATCHED[0];
 const int TSTP = N_WATCHED - 1;
 struct sigaction key_old[N_WATCHED];
+volatile sig_atomic_t key_waiting = 0;  // the wait's settings are the terminal's, or about to be
 
 // Puts back what the signal did before the wait and raises it again:
 // blocked until this returns, it then ends the process as it would have.
@@ -178,7 +179,7 @@ void stop_with_terminal(int)
     sigaddset(&tstp, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &tstp, nullptr);  // stopped here until continued
     sigaction(SIGTSTP, &mine, nullptr);
-    tcsetattr(0, TCSANOW, &key_raw);
+    if (key_waiting) tcsetattr(0, TCSANOW, &key_raw);
     errno = err;
 }
 
@@ -223,6 +224,7 @@ void read_terminal_key()
         key_raw.c_cc[VMIN] = 1;
         key_raw.c_cc[VTIME] = 0;
         watch_key_signals(true);
+        key_waiting = 1;
         tcsetattr(0, TCSANOW, &key_raw);
     }
     // The text before the key shows only now that echo is off: a key
@@ -247,6 +249,7 @@ void read_terminal_key()
     }
     in_pos = key ? key : in_len;
     if (restore) {
+        key_waiting = 0;
         tcsetattr(0, TCSANOW, &key_saved);
         watch_key_signals(false);
     }
