@@ -11,7 +11,7 @@
 // an ending signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl-C,
 // Ctrl-Break and the console's close) removes it before the process ends
 // as that signal ends it; only a kill that cannot be caught leaves it. At
-// most 4 new files are under way at once.
+// most 4 temporary names are held at once.
 //
 // Synopsis:
 //   NewFile nf;
@@ -50,7 +50,7 @@ struct NewFile {
 // nothing is ever replaced.
 // Returns false, with errno, when the file cannot be made: the folder is
 // missing or refuses it, (replace false) the name is taken (EEXIST), or 4
-// files are under way already (EMFILE).
+// temporary names are held already (EMFILE).
 // Nothing is left then.
 bool new_file_open(NewFile *nf, const char *target, const char *mode, bool replace);
 
