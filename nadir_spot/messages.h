@@ -22,7 +22,6 @@
     "\n\n\tThe raster file is too short: %d lines of %d samples of %d bytes need %llu " \
     "bytes, the file holds %lld.\n"
 #define MSG_RASTER_UNREADABLE "\n\n\tThe raster file could not be read.\n"
-#define MSG_DESCRIPTOR_UNWRITTEN "\n\n\tThe descriptor file could not be written.\n"
 #define MSG_DESCRIPTOR_TAKEN \
     "\n\tWarning: %s appeared while the model was read; the descriptor is not written over it.\n"
 #define MSG_GRID_TOO_BIG                                                         \
