@@ -159,7 +159,7 @@ inline void reset_state()
     if (f1d) fclose(f1d);
     f1 = f1d = nullptr;
     nb_lig = nb_col = format = itype = mind = maxd = 0;
-    dpix_size = X_min = Y_min = nodata = 0.0;
+    dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
     descr_OK = false;
     nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
 }

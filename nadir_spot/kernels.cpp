@@ -42,24 +42,45 @@ CLONES void to_metres(const int *s, double *d, int n, double factor, bool as_is)
         for (int c = 0; c < n; c++) d[c] = s[c] * factor;
 }
 
+namespace {
+
+// Inlined into each clone of its callers, so that it is built for each
+// instruction set (a plain call would run the default build of it).
+#if defined(__GNUC__)
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define ALWAYS_INLINE __forceinline
+#else
+#define ALWAYS_INLINE inline
+#endif
+
 // "v < mn ? v : mn" keeps mn when v is NaN. Each lane counts the cells at
 // its own lowest, starting again at 1 when a lower one comes; the row's
 // count is that of the lanes whose lowest is the row's. A lane starts at
 // +inf with no cell: a +inf cell then counts, which is right, since +inf is
 // the row's lowest only when no number is lower. Counted in doubles, exact
-// below 2^53.
-CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
+// below 2^53. With VOIDS, a cell equal to nodata becomes NaN, so that it
+// takes no part, and then the NaN cells are counted in *left_out (a test
+// of both kinds at once leaves the loop scalar).
+template <bool VOIDS>
+ALWAYS_INLINE void stats_of(const double *row, int n, double nodata, double *lowest, double *highest,
+                            int *at_lowest, int *left_out)
 {
-    double mn[LANES], mx[LANES], cnt[LANES];
+    double mn[LANES], mx[LANES], cnt[LANES], out[LANES];
     for (int k = 0; k < LANES; k++) {
         mn[k] = INFINITY;
         mx[k] = -INFINITY;
         cnt[k] = 0.0;
+        out[k] = 0.0;
     }
     int c = 0;
     for (; c + LANES <= n; c += LANES)
         for (int k = 0; k < LANES; k++) {
             double v = row[c + k];
+            if (VOIDS) {
+                v = v == nodata ? NAN : v;
+                out[k] += v != v ? 1.0 : 0.0;
+            }
             // 1 on a lower cell, one more on an equal one, written as
             // arithmetic on 0 and 1: the compiler makes vector code of it,
             // where it leaves the nested choice as branches.
@@ -71,6 +92,10 @@ CLONES void line_stats(const double *row, int n, double *lowest, double *highest
         }
     for (; c < n; c++) {
         double v = row[c];
+        if (VOIDS) {
+            v = v == nodata ? NAN : v;
+            out[0] += v != v ? 1.0 : 0.0;
+        }
         cnt[0] = v < mn[0] ? 1.0 : cnt[0] + (v == mn[0] ? 1.0 : 0.0);
         mn[0] = v < mn[0] ? v : mn[0];
         mx[0] = v > mx[0] ? v : mx[0];
@@ -80,11 +105,28 @@ CLONES void line_stats(const double *row, int n, double *lowest, double *highest
         lo = mn[k] < lo ? mn[k] : lo;
         hi = mx[k] > hi ? mx[k] : hi;
     }
-    double count = 0.0;
-    for (int k = 0; k < LANES; k++) count += mn[k] == lo ? cnt[k] : 0.0;
+    double count = 0.0, voids = 0.0;
+    for (int k = 0; k < LANES; k++) {
+        count += mn[k] == lo ? cnt[k] : 0.0;
+        voids += out[k];
+    }
     *lowest = lo;
     *highest = hi;
     *at_lowest = static_cast<int>(count);
+    if (VOIDS) *left_out = static_cast<int>(voids);
+}
+
+}  // namespace
+
+CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
+{
+    stats_of<false>(row, n, 0.0, lowest, highest, at_lowest, nullptr);
+}
+
+CLONES void grid_line_stats(const double *row, int n, double nodata, double *lowest, double *highest,
+                            int *at_lowest, int *left_out)
+{
+    stats_of<true>(row, n, nodata, lowest, highest, at_lowest, left_out);
 }
 
 CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
