@@ -59,12 +59,18 @@ namespace {
 // count is that of the lanes whose lowest is the row's. A lane starts at
 // +inf with no cell: a +inf cell then counts, which is right, since +inf is
 // the row's lowest only when no number is lower. Counted in doubles, exact
-// below 2^53. With VOIDS, a cell equal to nodata becomes NaN, so that it
-// takes no part, and then the NaN cells are counted in *left_out (a test
-// of both kinds at once leaves the loop scalar).
-template <bool VOIDS>
+// below 2^53. What else a pass takes, in *extra:
+enum Extra {
+    NOTHING,
+    SUM,    // the sum of the cells: NaN when a cell is NaN
+    VOIDS,  // a cell equal to nodata becomes NaN, so that it takes no part,
+            // and then the NaN cells are counted (a test of both kinds at
+            // once leaves the loop scalar)
+};
+
+template <Extra EXTRA>
 ALWAYS_INLINE void stats_of(const double *row, int n, double nodata, double *lowest, double *highest,
-                            int *at_lowest, int *left_out)
+                            int *at_lowest, double *extra)
 {
     double mn[LANES], mx[LANES], cnt[LANES], out[LANES];
     for (int k = 0; k < LANES; k++) {
@@ -77,7 +83,8 @@ ALWAYS_INLINE void stats_of(const double *row, int n, double nodata, double *low
     for (; c + LANES <= n; c += LANES)
         for (int k = 0; k < LANES; k++) {
             double v = row[c + k];
-            if (VOIDS) {
+            if (EXTRA == SUM) out[k] += v;
+            if (EXTRA == VOIDS) {
                 v = v == nodata ? NAN : v;
                 out[k] += v != v ? 1.0 : 0.0;
             }
@@ -92,7 +99,8 @@ ALWAYS_INLINE void stats_of(const double *row, int n, double nodata, double *low
         }
     for (; c < n; c++) {
         double v = row[c];
-        if (VOIDS) {
+        if (EXTRA == SUM) out[0] += v;
+        if (EXTRA == VOIDS) {
             v = v == nodata ? NAN : v;
             out[0] += v != v ? 1.0 : 0.0;
         }
@@ -105,28 +113,39 @@ ALWAYS_INLINE void stats_of(const double *row, int n, double nodata, double *low
         lo = mn[k] < lo ? mn[k] : lo;
         hi = mx[k] > hi ? mx[k] : hi;
     }
-    double count = 0.0, voids = 0.0;
+    double count = 0.0, more = 0.0;
     for (int k = 0; k < LANES; k++) {
         count += mn[k] == lo ? cnt[k] : 0.0;
-        voids += out[k];
+        more += out[k];
     }
     *lowest = lo;
     *highest = hi;
     *at_lowest = static_cast<int>(count);
-    if (VOIDS) *left_out = static_cast<int>(voids);
+    if (EXTRA != NOTHING) *extra = more;
 }
 
 }  // namespace
 
 CLONES void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest)
 {
-    stats_of<false>(row, n, 0.0, lowest, highest, at_lowest, nullptr);
+    stats_of<NOTHING>(row, n, 0.0, lowest, highest, at_lowest, nullptr);
 }
 
 CLONES void grid_line_stats(const double *row, int n, double nodata, double *lowest, double *highest,
                             int *at_lowest, int *left_out)
 {
-    stats_of<true>(row, n, nodata, lowest, highest, at_lowest, left_out);
+    // Most rows hold no void. One pass that also sums the row tells so
+    // unless the sum is NaN or nodata lies within the row's range: only
+    // then is the row, still in cache, taken again with the voids left out.
+    // A test of nodata on every cell would cost a grid without voids more.
+    double sum, voids;
+    stats_of<SUM>(row, n, nodata, lowest, highest, at_lowest, &sum);
+    if (sum == sum && !(*lowest <= nodata && nodata <= *highest)) {
+        *left_out = 0;
+        return;
+    }
+    stats_of<VOIDS>(row, n, nodata, lowest, highest, at_lowest, &voids);
+    *left_out = static_cast<int>(voids);
 }
 
 CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)

@@ -26,11 +26,11 @@ std::vector<double> random_row(std::mt19937_64 &rng, int n)
 TEST(Kernels, LineStatsAndMaskMatchPlainLoops)
 {
     std::mt19937_64 rng(6);
-    const double nodata[] = {NAN, -4.0, 0.0, INFINITY, 1e308, 3.0};
+    const double nodata[] = {NAN, -4.0, 0.0, INFINITY, 1e308, 3.0, -9999.0};
     for (int n = 0; n < 100; n++) {
         for (int trial = 0; trial < 20; trial++) {
             std::vector<double> row = random_row(rng, n);
-            const double nd = nodata[trial % 6];
+            const double nd = nodata[trial % 7];
             double lo = INFINITY, hi = -INFINITY;
             int left_out = 0;
             for (double v : row) {
