@@ -44,5 +44,7 @@
 #define MSG_NO_MEMORY "\n\n\tNot enough memory for a model of %d lines and %d columns.\n"
 #define MSG_NOT_ANY_TREATMENT "\n\n\tNot any treatment "
 #define MSG_IMAGE_UNWRITTEN "\n\n\tThe image %s cannot be written.\n"
+#define MSG_WORLD_FILE_UNWRITTEN \
+    "\n\tWarning: the world file %s cannot be written; the mask is saved without it.\n"
 
 #endif
