@@ -23,7 +23,6 @@
 #include "console.h"
 #include "image.h"
 #include "nadir_spot.h"
-#include "nrutil.h"
 
 namespace fuzz {
 
@@ -145,23 +144,8 @@ inline int run_program(void (*steps)(void), const char *answers, size_t size)
 // Everything the run took given back, and the program state as at start.
 inline void reset_state()
 {
-    console_input_memory("", 0);  // frusmatrice's key: no wait
-    frdmatrice(dtab, nb_lig);
-    frimatrice(itab, nb_lig);
-    frusmatrice(jtab, nb_lig);
-    frucmatrice(tab_bin, nb_lig);
-    dtab = nullptr;
-    itab = nullptr;
-    jtab = nullptr;
-    tab_bin = nullptr;
-    free_line_extremes();
-    if (f1) fclose(f1);
-    if (f1d) fclose(f1d);
-    f1 = f1d = nullptr;
-    nb_lig = nb_col = format = itype = mind = maxd = 0;
-    dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
-    descr_OK = false;
-    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
+    console_input_memory("", 0);  // frusmatrice's key, after a stop in a 16-bit read: no wait
+    ::reset_state();
 }
 
 // A descriptor the program wrote must be whole: six numbers, the first two

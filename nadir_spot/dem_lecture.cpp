@@ -110,7 +110,7 @@ void convert(int dyn_scale)
 // the analysis goes on either way.
 void complete_descriptor(int sample_bytes)
 {
-    char native[128];
+    char native[PATH_TEXT];
     NewFile nf;
     bool made = new_file_open(&nf, native_path(descr_new, native), "w", false);
     if (made) {
