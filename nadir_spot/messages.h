@@ -9,7 +9,7 @@
 // LIB/NRUTIL/nrutil.cpp; the dialogue's questions, menus and results next
 // to the step that prints them (opening.cpp, dem_lecture.cpp,
 // treatment.cpp), and the grid's progress line in ascii_lecture.cpp. The
-// tests hold every text as a run prints it in tests/e2e/dialogue.py.
+// end-to-end tests take the texts they expect from tests/e2e/dialogue.py.
 #ifndef MESSAGES_H
 #define MESSAGES_H
 
