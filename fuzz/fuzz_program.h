@@ -175,7 +175,8 @@ inline bool left_out(double v) { return v != v || (format == 0 && v == nodata); 
 
 // A mask the program saved must be whole and mark exactly the cells at the
 // lowest altitude of those not left out (no cell for an empty model or one
-// without such cells).
+// without such cells). The rule is the per-line pass's (kernels.h), written
+// again here on its own: a change to what counts must be made in both.
 inline bool right_mask(const std::string &path)
 {
     Color32 *pal = nullptr;
@@ -230,8 +231,9 @@ inline bool right_world_file(const std::string &path, const std::vector<std::str
 
 // After a run: the files of the layout are all there, and what the run
 // added is a whole descriptor, a right mask or its right world file,
-// nothing else (no temporary file, no half-made descriptor). The added files are then removed, so that
-// every run starts from the same layout.
+// nothing else (no temporary file, no half-made descriptor): a new kind of
+// file the program writes must be known here. The added files are then
+// removed, so that every run starts from the same layout.
 inline void check_and_clean(const std::vector<std::string> &layout)
 {
     std::vector<std::string> names = folder_entries();

@@ -1,6 +1,7 @@
 // dem_lecture: a raw raster of 16-bit unsigned or 32-bit signed
 // little-endian samples, nb_lig rows of nb_col, into itab and then dtab in
-// metres; writes the descriptor that opening() could not find.
+// metres, each line's extremes taken as it is converted (the per-line pass,
+// kernels.h); writes the descriptor that opening() could not find.
 #include <cerrno>
 #include <climits>
 #include <cstdio>

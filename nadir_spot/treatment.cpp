@@ -1,7 +1,8 @@
-// The analysis: lowest and highest altitude, the pixels at the lowest, and
-// on request the mask of those pixels saved as an 8-bit greyscale BMP, with
-// the first of them located in words and, for a grid, the world file that
-// lays the mask on the map.
+// The analysis: the lowest and highest altitude and the pixels at the
+// lowest, combined from the lines' results that the reader's per-line pass
+// decided (kernels.h), and on request the mask of those pixels saved as an
+// 8-bit greyscale BMP, with the first of them located in words and, for a
+// grid, the world file that lays the mask on the map.
 #include <cmath>
 #include <cstring>
 
