@@ -1,4 +1,5 @@
-// The allocation library: shapes, zero fill, element widths, refusals.
+// The allocation library: shapes, zero fill, element widths, refusals, and
+// frusmatrice's key.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -99,18 +100,6 @@ TEST(Frusmatrice, WaitsForExactlyOneKeyThenReleases)
     char w[8];
     EXPECT_EQ(ask_word(w, sizeof w), 1u);
     EXPECT_STREQ(w, "x");
-}
-
-TEST(Console, NativePathMapsDriveAndBackslashes)
-{
-    char out[64];
-#ifdef _WIN32
-    EXPECT_STREQ(native_path("c:\\images\\F\\M.asc", out), "c:\\images\\F\\M.asc");
-#else
-    EXPECT_STREQ(native_path("c:\\images\\F\\M.asc", out), "c/images/F/M.asc");
-    EXPECT_STREQ(native_path("C:\\images\\a b\\x_m2.raw", out), "c/images/a b/x_m2.raw");
-    EXPECT_STREQ(native_path("plain/path", out), "plain/path");
-#endif
 }
 
 }  // namespace
