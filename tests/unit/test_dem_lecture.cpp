@@ -197,25 +197,25 @@ TEST_F(DemLecture, EmptyRasterReadsNothingAndReportsTheStartingRange)
     EXPECT_EQ(itab, nullptr);
 }
 
-TEST_F(DemLecture, ShortRasterStopsAndLeavesNoDescriptor)
+// A stream of unknown size (a pipe) is found short only where its rows run
+// out; a short file is refused from its size first (e2e/test_bad_inputs.py).
+TEST_F(DemLecture, ShortStreamStopsAndLeavesNoDescriptor)
 {
     nb_lig = 2;
     nb_col = 3;
-    for (int depth : {0, 1})
-        for (bool memory : {false, true}) {
-            itype = depth;
-            std::string path = new_descriptor("short.txt");
-            std::string bytes = depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5});
-            model(bytes, memory);
-            std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
-            std::string bytes_of = depth ? "4" : "2";
-            EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
-                        "too short: 2 lines of 3 samples of " + bytes_of + " bytes need " + need +
-                            " bytes, the file holds " + held + "\\.");
-            EXPECT_FALSE(exists(path)) << "depth " << depth << " memory " << memory;
-            fclose(f1);
-            f1 = nullptr;
-        }
+    for (int depth : {0, 1}) {
+        itype = depth;
+        std::string path = new_descriptor("short.txt");
+        model_memory(depth ? le32({1, 2, 3, 4, 5}) : le16({1, 2, 3, 4, 5}));
+        std::string need = depth ? "24" : "12", held = depth ? "20" : "10";
+        std::string bytes_of = depth ? "4" : "2";
+        EXPECT_EXIT(die(dem_lecture, "k0"), ExitedWithCode(1),
+                    "too short: 2 lines of 3 samples of " + bytes_of + " bytes need " + need +
+                        " bytes, the file holds " + held + "\\.");
+        EXPECT_FALSE(exists(path)) << "depth " << depth;
+        fclose(f1);
+        f1 = nullptr;
+    }
 }
 
 TEST_F(DemLecture, BytesAfterTheLastRowAreIgnored)
