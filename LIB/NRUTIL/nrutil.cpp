@@ -102,10 +102,7 @@ char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nline
     char *raw = static_cast<char *>(m), *base = raw + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));
     if (base > raw) munmap(raw, size_t(base - raw));  // base on a huge page boundary, the ends given back
     munmap(base + size, size_t(raw + HUGE_PAGE - base));
-    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) {
-        munmap(base, size);
-        return nullptr;
-    }
+    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) return munmap(base, size), nullptr;
     for (size_t i = 0; LINE_GAP && i < n; i++) ASAN_POISON_MEMORY_REGION(base + i * s + line_bytes, LINE_GAP);
     ASAN_POISON_MEMORY_REGION(base + used, size - used);
     regions[region_count++] = Region{base, size, s, n};
@@ -172,32 +169,36 @@ T *new_vector(int NbCol)
 }  // namespace
 
 int regions_in_use(void) { return REGIONS ? region_count : -1; }
+
 void regions_pin_pages(int kind) { pinned_pages = kind; }
 
 // Which pages are cheaper differs from host to host and from minute to
 // minute (a virtual machine's host takes back the free memory huge pages come
-// from; pages freed moments before are cheap to take again), so it is timed,
-// step by step. Each kind is judged on the lower of its two latest timings: a
-// timing thrown high once (the core lent to another process) counts for
-// nothing, a lasting change shows within two steps. Until both kinds have two
-// timings they take turns; then the cheaper goes on, and the other is timed
-// again once the steps since cost PROBE_SHARE times its last judged cost: the
-// timings of the dearer kind add about 1/PROBE_SHARE to the whole, and a kind
-// that turned cheaper is found within that many of its own costs.
+// from; pages freed moments before are cheap to take again), so both are
+// timed, a step at a time, each kind judged on the lowest of its latest
+// PAGE_TIMINGS timings: a timing thrown high (the core lent to another
+// process) counts for nothing, a lasting rise shows within that many steps.
+// A kind's first PAGE_TIMINGS steps after the other can only show it cheaper:
+// they may pay for what the other left (small pages after huge ones, backed
+// afresh by the host). The kinds take turns until each has two timings; then
+// the cheaper goes on, the other timed again once the steps since cost
+// PROBE_SHARE times its judged cost (so adding about 1/PROBE_SHARE).
 PageChoice next_pages(PageChoice c, double seconds)
 {
     const double PROBE_SHARE = 16;
+    auto lowest = [](const double *t) {  // the timings held come first; 0: none
+        return t[0] ? *std::min_element(t, std::find(t, t + PAGE_TIMINGS, 0.0)) : 0;
+    };
     int k = c.huge, o = 1 - k;
-    c.seen[k][1] = c.seen[k][0];
-    c.seen[k][0] = seconds;
-    double mine = std::min(c.seen[k][0], c.seen[k][1]), other = std::min(c.seen[o][0], c.seen[o][1]);
-    c.spent += mine;
-    if (!c.seen[o][1] || !c.seen[k][1]) {
-        c.huge = c.seen[o][1] ? k : o;
-    } else if (other < mine || c.spent >= PROBE_SHARE * other) {
-        c.huge = o;
+    if (c.stint++ >= PAGE_TIMINGS || !c.seen[k][1] || seconds < lowest(c.seen[k])) {
+        std::copy_backward(c.seen[k], c.seen[k] + PAGE_TIMINGS - 1, c.seen[k] + PAGE_TIMINGS);
+        c.seen[k][0] = seconds;
     }
-    if (c.huge != k) c.spent = 0;
+    double mine = lowest(c.seen[k]), other = lowest(c.seen[o]);
+    c.spent += mine;
+    bool turns = !c.seen[o][1] || !c.seen[k][1];
+    c.huge = turns ? (c.seen[o][1] ? k : o) : other < mine || c.spent >= PROBE_SHARE * other ? o : k;
+    if (c.huge != k) c.spent = 0, c.stint = 0;
     return c;
 }
 

@@ -132,16 +132,26 @@ struct Off {
 };
 
 // The run's cost with the pages chosen step by step (a process starting with
-// no timings), over the better of small pages only and huge pages only.
-double over_better_fixed_kind(const std::vector<Step> &run, Off off)
+// no timings), over the better of small pages only and huge pages only. With
+// a warm-up above 1, the first four steps of small pages after two or more of
+// huge pages cost (and are timed) that many times their cost, as on a host
+// where a run of huge pages leaves the small pages after it to be backed
+// afresh: neither fixed kind pays that.
+double over_better_fixed_kind(const std::vector<Step> &run, Off off, double warm_up)
 {
     PageChoice c{};
     double chosen = 0, small = 0, huge = 0;
     bool first[2] = {true, true};
+    int huge_run = 0, small_run = 0;  // steps of each kind in a row
     for (size_t i = 0; i < run.size(); i++) {
         double cost = c.huge ? run[i].huge : run[i].small;
+        if (!c.huge && huge_run >= 2 && small_run < 4) cost *= warm_up;
         bool thrown = off.which == 2 ? i % 29 == 28 : off.which == c.huge && first[c.huge];
         first[c.huge] = false;
+        if (c.huge)
+            huge_run = (small_run ? 0 : huge_run) + 1, small_run = 0;
+        else
+            small_run++;
         chosen += cost;
         small += run[i].small;
         huge += run[i].huge;
@@ -150,29 +160,40 @@ double over_better_fixed_kind(const std::vector<Step> &run, Off off)
     return chosen / std::min(small, huge);
 }
 
-// On every simulated host, in both conditions, for the regions of every
-// kind of model at 8000 x 8000 (steps of 2 MB; a run of a few steps cannot
-// repay timing the dearer kind twice), with timings thrown off by 2 to 20
-// times, the choice costs at most 1.25 times the better fixed kind.
+struct Model {
+    std::vector<int> regions;  // steps, in the order taken
+    int freed_in_run;          // steps given back before the third region
+} const MODELS[] = {{{61, 122, 244, 31}, 61}, {{244, 122, 31}, 0}, {{244, 31}, 0}};
+const Off OFFS[] = {{0, 1}, {0, 20}, {0, 5}, {1, 20}, {1, 2}, {2, 20}, {2, 3}};
+
+// The worst ratio over the runs of every kind of model at 8000 x 8000 (steps
+// of 2 MB; a run of a few steps cannot repay timing the dearer kind twice) in
+// one condition, with timings thrown off by 2 to 20 times.
+double worst_over_better_fixed_kind(char host, bool idle, double warm_up)
+{
+    double worst = 0;
+    for (const Model &model : MODELS)
+        for (const Off &off : OFFS)
+            for (unsigned seed = 1; seed <= 5; seed++)
+                worst = std::max(worst, over_better_fixed_kind(simulated_run(host, idle, model.regions,
+                                                                             model.freed_in_run, seed),
+                                                               off, warm_up));
+    return worst;
+}
+
+// On every simulated host, in both conditions, the choice costs at most 1.25
+// times the better fixed kind of pages. Where small pages are also twenty
+// times dearer for four steps after huge ones (host C's probes, and a host of
+// kind B at times), each ride on cheap huge pages costs those steps, but the
+// choice is not held on huge pages (that cost six times the better kind).
 TEST(PageChoice, WithinAQuarterOfTheBetterFixedKindOnEverySimulatedHost)
 {
-    struct Model {
-        std::vector<int> regions;  // steps, in the order taken
-        int freed_in_run;          // steps given back before the third region
-    } const models[] = {{{61, 122, 244, 31}, 61}, {{244, 122, 31}, 0}, {{244, 31}, 0}};
-    const Off offs[] = {{0, 1}, {0, 20}, {0, 5}, {1, 20}, {1, 2}, {2, 20}, {2, 3}};
     for (char host : {'A', 'B', 'C'})
         for (bool idle : {false, true})
-            for (const Model &model : models)
-                for (const Off &off : offs)
-                    for (unsigned seed = 1; seed <= 5; seed++) {
-                        std::vector<Step> run =
-                            simulated_run(host, idle, model.regions, model.freed_in_run, seed);
-                        EXPECT_LE(over_better_fixed_kind(run, off), 1.25)
-                            << "host " << host << (idle ? " after idle" : " back to back") << ", regions of "
-                            << model.regions[0] << " steps first, timing " << off.which << " off by "
-                            << off.factor << ", seed " << seed;
-                    }
+            EXPECT_LE(worst_over_better_fixed_kind(host, idle, 1), 1.25)
+                << "host " << host << (idle ? " after idle" : " back to back");
+    for (bool idle : {false, true})
+        EXPECT_LE(worst_over_better_fixed_kind('C', idle, 20), 2) << (idle ? "after idle" : "back to back");
 }
 
 TEST(Regions, RegionStaysUntilItsLastLineIsGivenBack)
