@@ -9,7 +9,7 @@ void regions_pin_pages(int kind);
 
 // The choice of pages for a region's steps (a huge page's worth each): the
 // timings seen so far, and the kind of the next step. All zero at first.
-const int PAGE_TIMINGS = 3;
+const int PAGE_TIMINGS = 4;
 struct PageChoice {
     double seen[2][PAGE_TIMINGS];  // of small [0] and huge [1] pages, latest first, seconds; 0: none
     double spent;                  // seconds on the kind now taken since the other was last timed
