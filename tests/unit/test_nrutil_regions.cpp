@@ -183,9 +183,10 @@ double worst_over_better_fixed_kind(char host, bool idle, double warm_up)
 
 // On every simulated host, in both conditions, the choice costs at most 1.25
 // times the better fixed kind of pages. Where small pages are also twenty
-// times dearer for four steps after huge ones (host C's probes, and a host of
-// kind B at times), each ride on cheap huge pages costs those steps, but the
-// choice is not held on huge pages (that cost six times the better kind).
+// times dearer for four steps after huge ones (as host C's probes read, and
+// as small pages did on a kind C host), each ride on cheap huge pages pays
+// those steps, but the choice is not held on huge pages (a choice that
+// counted every timing was, at over six times the better kind).
 TEST(PageChoice, WithinAQuarterOfTheBetterFixedKindOnEverySimulatedHost)
 {
     for (char host : {'A', 'B', 'C'})
