@@ -13,7 +13,7 @@ here = os.path.dirname(os.path.abspath(__file__))
 with tempfile.TemporaryDirectory() as work:
     subprocess.run([os.path.join(here, "demo")], env=dict(os.environ, NADIR_DEMO_DIR=work),
                    stdout=subprocess.DEVNULL, check=True)
-    mask = Image.open(os.path.join(work, "c", "images", "demo", "jacksboro_min.bmp"))
+    mask = Image.open(os.path.join(work, "c", "images", "demo", "lowest.bmp"))
     shade = os.path.join(work, "shade.png")
     # The grid is in degrees: about 111120 m a degree for the vertical scale.
     subprocess.run(["gdaldem", "hillshade", "-q", "-compute_edges", "-s", "111120", "-of", "PNG",

@@ -159,7 +159,7 @@ inline void reset_state()
     if (f1d) fclose(f1d);
     f1 = f1d = nullptr;
     nb_lig = nb_col = format = itype = mind = maxd = 0;
-    dpix_size = X_min = Y_min = nodata = 0.0;
+    dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
     descr_OK = false;
     nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
 }
@@ -186,8 +186,12 @@ inline bool whole_descriptor(const std::string &text)
     return atoi(w[0].c_str()) == nb_lig && atoi(w[1].c_str()) == nb_col;
 }
 
+// A cell the search leaves out: not a number, or a grid's no-data value.
+inline bool left_out(double v) { return v != v || (format == 0 && v == nodata); }
+
 // A mask the program saved must be whole and mark exactly the cells at the
-// lowest altitude (no cell for an empty model or one of not-a-number only).
+// lowest altitude of those not left out (no cell for an empty model or one
+// without such cells).
 inline bool right_mask(const std::string &path)
 {
     Color32 *pal = nullptr;
@@ -200,9 +204,11 @@ inline bool right_mask(const std::string &path)
     bool ok = nc == nb_col && nl == nb_lig && type == 0;
     double lowest = INFINITY;
     for (int l = 0; ok && l < nb_lig; l++)
-        for (int c = 0; c < nb_col; c++) lowest = dtab[l][c] < lowest ? dtab[l][c] : lowest;
+        for (int c = 0; c < nb_col; c++)
+            if (!left_out(dtab[l][c]) && dtab[l][c] < lowest) lowest = dtab[l][c];
     for (int l = 0; ok && l < nb_lig; l++)
-        for (int c = 0; c < nb_col; c++) ok = ok && m[l][c] == (dtab[l][c] == lowest ? 1 : 255);
+        for (int c = 0; c < nb_col; c++)
+            ok = ok && m[l][c] == (!left_out(dtab[l][c]) && dtab[l][c] == lowest ? 1 : 255);
     for (int l = 0; l < nl; l++) delete[] m[l];
     delete[] m;
     return ok;
@@ -214,9 +220,33 @@ inline bool ends_with(const std::string &s, const char *tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
+inline bool same(double a, double b) { return a == b || (a != a && b != b); }
+
+// A world file must be a grid's, beside its mask, and hold exactly six
+// numbers: the cell width, 0, 0, minus the cell height, and the centre of
+// the top-left cell, each reading back to the double it stands for.
+inline bool right_world_file(const std::string &path, const std::vector<std::string> &names)
+{
+    std::string text, mask = path.substr(path.rfind('/') + 1);
+    mask.replace(mask.size() - 4, 4, ".bmp");
+    bool beside = false;
+    for (const std::string &n : names) beside = beside || n == mask;
+    if (format != 0 || !beside || !read_file(path, &text)) return false;
+    const double want[6] = {
+        dpix_size, 0.0, 0.0, -dpix_dy, X_min + 0.5 * dpix_size, Y_min + nb_lig * dpix_dy - 0.5 * dpix_dy};
+    const char *p = text.c_str();
+    for (double w : want) {
+        char *end;
+        double v = strtod(p, &end);
+        if (end == p || *end != '\n' || !same(v, w)) return false;
+        p = end + 1;
+    }
+    return *p == '\0';
+}
+
 // After a run: the files of the layout are all there, and what the run
-// added is a whole descriptor or a right mask, nothing else (no temporary
-// file, no half-made descriptor). The added files are then removed, so that
+// added is a whole descriptor, a right mask or its right world file,
+// nothing else (no temporary file, no half-made descriptor). The added files are then removed, so that
 // every run starts from the same layout.
 inline void check_and_clean(const std::vector<std::string> &layout)
 {
@@ -239,10 +269,12 @@ inline void check_and_clean(const std::vector<std::string> &layout)
             ok = right_mask(path);
         else if (ends_with(n, "_m2.txt") || ends_with(n, "_m4.txt"))
             ok = read_file(path, &text) && whole_descriptor(text);
+        else if (ends_with(n, ".bpw"))
+            ok = right_world_file(path, names);
         else
             ok = false;
         if (!ok) {
-            fprintf(stderr, "fuzz: the run left %s, not a whole descriptor or mask\n", n.c_str());
+            fprintf(stderr, "fuzz: the run left %s, not a whole descriptor, mask or world file\n", n.c_str());
             abort();
         }
         remove_tree(path);

@@ -2,6 +2,7 @@
 // altitudes in metres) into dtab. The file is read in large blocks and
 // the values go through scan_words and scan_number: no formatted read per
 // value.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -81,28 +82,46 @@ bool too_long(const char *w, const char *we) { return we - w > LONGEST_WORD; }
 
 bool whole_number(const char *w, const char *we, double *v) { return we > w && scan_number(w, we, v) == we; }
 
-// Header entries: the six of the standard order, then dy (read, unused).
+// Header entries: the six of the standard order, then dy (the cell height).
 enum Entry { NCOLS, NROWS, XLL, YLL, CELLSIZE, NODATA, DY, POSITIONAL };
 
 struct Keyword {
     const char *word;
     Entry entry;
+    bool centre;  // the coordinate is that of the lower-left cell's centre
 };
-const Keyword keywords[] = {{"ncols", NCOLS},        {"nrows", NROWS},   {"xllcorner", XLL},
-                            {"xllcenter", XLL},      {"yllcorner", YLL}, {"yllcenter", YLL},
-                            {"cellsize", CELLSIZE},  {"dx", CELLSIZE},   {"dy", DY},
-                            {"nodata_value", NODATA}};
+const Keyword keywords[] = {
+    {"ncols", NCOLS, false},        {"nrows", NROWS, false},   {"xllcorner", XLL, false},
+    {"xllcenter", XLL, true},       {"yllcorner", YLL, false}, {"yllcenter", YLL, true},
+    {"cellsize", CELLSIZE, false},  {"dx", CELLSIZE, false},   {"dy", DY, false},
+    {"nodata_value", NODATA, false}};
 
-Entry keyword_entry(const char *w, const char *we)
+Entry keyword_entry(const char *w, const char *we, bool *centre)
 {
     size_t n = static_cast<size_t>(we - w);
+    *centre = false;
     for (const Keyword &k : keywords) {
         if (strlen(k.word) != n) continue;
         size_t i = 0;
         while (i < n && (w[i] >= 'A' && w[i] <= 'Z' ? w[i] | 0x20 : w[i]) == k.word[i]) i++;
-        if (i == n) return k.entry;
+        if (i == n) {
+            *centre = k.centre;
+            return k.entry;
+        }
     }
     return POSITIONAL;
+}
+
+bool x_centre, y_centre;  // the header gave xllcenter, yllcenter
+bool dy_given;            // the header gave dy (in dpix_dy)
+
+// The lower-left corner from a centre (as GDAL reads the header, so that
+// the cells' centres agree with its own), and the cell height.
+void place_cells(void)
+{
+    if (!dy_given) dpix_dy = dpix_size;
+    if (x_centre) X_min -= 0.5 * dpix_size;
+    if (y_centre) Y_min -= 0.5 * dpix_dy;
 }
 
 // Stops with fmt when one of the first n entries of the standard order was
@@ -138,7 +157,8 @@ void read_header(void)
             return;
         }
         const char *we = word_end();
-        Entry entry = keyword_entry(cur, we);
+        bool centre;
+        Entry entry = keyword_entry(cur, we, &centre);
         if (entry == POSITIONAL) {
             double v;
             if (position >= 6 || (!too_long(cur, we) && whole_number(cur, we, &v))) {
@@ -167,14 +187,20 @@ void read_header(void)
         if (!ok)
             stop_run(1, MSG_GRID_BAD_HEADER, keyword,
                      entry == NCOLS || entry == NROWS ? "a whole number" : "a number", shown(cur, we, text));
-        if (entry == XLL)
+        if (entry == XLL) {
             X_min = v;
-        else if (entry == YLL)
+            x_centre = centre;
+        } else if (entry == YLL) {
             Y_min = v;
-        else if (entry == CELLSIZE)
+            y_centre = centre;
+        } else if (entry == CELLSIZE) {
             dpix_size = v;
-        else if (entry == NODATA)
+        } else if (entry == DY) {
+            dpix_dy = v;
+            dy_given = true;
+        } else if (entry == NODATA) {
             nodata = v;
+        }
         cur = we;
     }
 }
@@ -228,7 +254,7 @@ CLONES void read_values(void)
             p = q;
         }
         cur = p;
-        line_stats(row, n, &line_min[l], &line_max[l], &line_lows[l]);
+        grid_line_stats(row, n, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
     }
 }
 
@@ -247,7 +273,10 @@ void ascii_lecture(void)
     refill();
     cur += byte_order_mark(cur, static_cast<size_t>(lim - cur));
 
+    nodata = NAN;  // until the header gives one
+    x_centre = y_centre = dy_given = false;
     read_header();
+    place_cells();
     if (nb_lig < 0 || nb_col < 0) stop_run(1, MSG_BAD_DIMENSIONS, nb_lig, nb_col);
     if (nb_lig == 0 || nb_col == 0) return;  // empty model: no matrix, no values
 

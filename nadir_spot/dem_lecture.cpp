@@ -104,8 +104,10 @@ void convert(int dyn_scale)
     }
 }
 
-// The descriptor, its six lines made whole before it takes its name. A
-// file that took the name meanwhile is left as it is.
+// The descriptor, its six lines made whole before it takes its name. It is
+// a convenience for the next run: a file that took the name meanwhile is
+// left as it is, and one that cannot be written (a full disk) is a warning;
+// the analysis goes on either way.
 void complete_descriptor(int sample_bytes)
 {
     char native[128];
@@ -116,8 +118,7 @@ void complete_descriptor(int sample_bytes)
         fprintf(nf.f, "%d\n%d\n%lf\n", range_min, range_max, dpix_size);
         made = new_file_commit(&nf) == 0;  // a failed write shows here
     }
-    if (!made && errno != EEXIST) stop_run(1, MSG_DESCRIPTOR_UNWRITTEN);
-    if (!made) printf(MSG_DESCRIPTOR_TAKEN, descr_new);
+    if (!made) printf(errno == EEXIST ? MSG_DESCRIPTOR_TAKEN : MSG_DESCRIPTOR_UNCREATABLE, descr_new);
     descr_new[0] = '\0';
 }
 

@@ -34,6 +34,12 @@ void to_metres(const int *s, double *d, int n, double factor, bool as_is);
 // counted; a row without numbers gives +inf, -inf and 0.
 void line_stats(const double *row, int n, double *lowest, double *highest, int *at_lowest);
 
+// The same for a row of a grid, whose no-data cells take no part: those
+// equal to nodata (-0 and +0 alike; NaN when the grid has no no-data
+// value) and those not a number. *left_out is how many there are.
+void grid_line_stats(const double *row, int n, double nodata, double *lowest, double *highest, int *at_lowest,
+                     int *left_out);
+
 // The mask of a row: 1 where the cell equals v, 255 elsewhere.
 void mask_row(const double *row, unsigned char *mask, int n, double v);
 

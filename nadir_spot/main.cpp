@@ -1,8 +1,9 @@
+#include "console.h"
 #include "nadir_spot.h"
 
 int main()
 {
     opening();
     treatment();
-    return 0;
+    end_run(0);
 }

@@ -22,7 +22,6 @@
     "\n\n\tThe raster file is too short: %d lines of %d samples of %d bytes need %llu " \
     "bytes, the file holds %lld.\n"
 #define MSG_RASTER_UNREADABLE "\n\n\tThe raster file could not be read.\n"
-#define MSG_DESCRIPTOR_UNWRITTEN "\n\n\tThe descriptor file could not be written.\n"
 #define MSG_DESCRIPTOR_TAKEN \
     "\n\tWarning: %s appeared while the model was read; the descriptor is not written over it.\n"
 #define MSG_GRID_TOO_BIG                                                         \
@@ -45,5 +44,7 @@
 #define MSG_NO_MEMORY "\n\n\tNot enough memory for a model of %d lines and %d columns.\n"
 #define MSG_NOT_ANY_TREATMENT "\n\n\tNot any treatment "
 #define MSG_IMAGE_UNWRITTEN "\n\n\tThe image %s cannot be written.\n"
+#define MSG_WORLD_FILE_UNWRITTEN \
+    "\n\tWarning: the world file %s cannot be written; the mask is saved without it.\n"
 
 #endif

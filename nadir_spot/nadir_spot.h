@@ -15,9 +15,10 @@ extern int nb_col;           // columns of the model
 extern int format;           // 0 text grid, 1 raw raster, negative: no model
 extern int itype;            // 0 16-bit samples, any other accepted answer 32-bit
 extern int mind, maxd;       // stored minimum and maximum of a descriptor read
-extern double dpix_size;     // pixel size in metres
-extern double X_min, Y_min;  // lower-left corner, from a grid header
-extern double nodata;        // no-data value, from a grid header
+extern double dpix_size;     // pixel size in metres; a grid's cell width
+extern double dpix_dy;       // a grid's cell height: its dy, else its cell size
+extern double X_min, Y_min;  // lower-left corner of the lower-left cell, from a grid header
+extern double nodata;        // no-data value, from a grid header; NaN when it gives none
 
 extern unsigned short **jtab;    // 16-bit samples, only while they are widened
 extern int **itab;               // integer samples of a raw raster
@@ -27,9 +28,10 @@ extern unsigned char **tab_bin;  // the mask: 255, 1 on the lowest pixels
 // The lowest and highest number of each line of dtab (nb_lig of each), and
 // the cells at the line's lowest, taken by the reader while the line it has
 // just written is still in cache: the search needs no pass of its own over
-// the model. Null until a reader takes them.
+// the model. Null until a reader takes them. A grid's no-data cells take
+// no part; line_voids counts them (0 on a raw raster, which has none).
 extern double *line_min, *line_max;
-extern int *line_lows;
+extern int *line_lows, *line_voids;
 
 extern bool descr_OK;  // an existing descriptor was read
 // The path text of the descriptor that the raw reader writes once the

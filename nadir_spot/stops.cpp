@@ -10,8 +10,9 @@ void free_line_extremes(void)
     frdvecteur(line_min);
     frdvecteur(line_max);
     frivecteur(line_lows);
+    frivecteur(line_voids);
     line_min = line_max = nullptr;
-    line_lows = nullptr;
+    line_lows = line_voids = nullptr;
 }
 
 void take_line_extremes(void)
@@ -20,5 +21,6 @@ void take_line_extremes(void)
     line_min = dvecteur(nb_lig);
     line_max = dvecteur(nb_lig);
     line_lows = ivecteur(nb_lig);
-    if (!line_min || !line_max || !line_lows) stop_no_memory(nb_lig, nb_col);
+    line_voids = ivecteur(nb_lig);  // zero-filled: a raw raster leaves it so
+    if (!line_min || !line_max || !line_lows || !line_voids) stop_no_memory(nb_lig, nb_col);
 }

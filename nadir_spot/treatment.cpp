@@ -1,5 +1,7 @@
 // The analysis: lowest and highest altitude, the pixels at the lowest, and
-// on request the mask of those pixels saved as an 8-bit greyscale BMP.
+// on request the mask of those pixels saved as an 8-bit greyscale BMP, with
+// the first of them located in words and, for a grid, the world file that
+// lays the mask on the map.
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +10,7 @@
 #include "kernels.h"
 #include "messages.h"
 #include "nadir_spot.h"
+#include "new_file.h"
 #include "nrutil.h"
 
 namespace {
@@ -29,21 +32,29 @@ double first_equal(const double *line_ext, int n, double v)
     return v;
 }
 
-// The extremes and the count at the lowest from those of the lines: no
-// cell is read again. A NaN cell fails every comparison: never an extreme
-// nor counted.
-void scan_range(double *lowest, double *highest, long long *count)
+// The extremes, the count at the lowest and the cells left out, from those
+// of the lines: no cell is read again. A NaN cell fails every comparison:
+// never an extreme nor counted.
+void scan_range(double *lowest, double *highest, long long *count, long long *left_out)
 {
     const int n = nb_col;
     if (dtab && !line_min) {  // no reader took them: one pass over the model
         take_line_extremes();
-        for (int l = 0; l < nb_lig; l++) line_stats(dtab[l], n, &line_min[l], &line_max[l], &line_lows[l]);
+        for (int l = 0; l < nb_lig; l++)
+            if (format == 0)
+                grid_line_stats(dtab[l], n, nodata, &line_min[l], &line_max[l], &line_lows[l],
+                                &line_voids[l]);
+            else
+                line_stats(dtab[l], n, &line_min[l], &line_max[l], &line_lows[l]);
     }
     double mn = INFINITY, mx = -INFINITY;
+    long long voids = 0;
     for (int l = 0; l < nb_lig && dtab; l++) {
         mn = line_min[l] < mn ? line_min[l] : mn;
         mx = line_max[l] > mx ? line_max[l] : mx;
+        voids += line_voids[l];
     }
+    *left_out = voids;
     if (mn > mx) {  // no cell holds a number
         *lowest = EMPTY_MIN;
         *highest = EMPTY_MAX;
@@ -58,10 +69,17 @@ void scan_range(double *lowest, double *highest, long long *count)
     *count = found;
 }
 
+// The first pixels at the lowest, in scan order, as the mask marks them.
+const int SHOWN_SPOTS = 10;
+int spot_lig[SHOWN_SPOTS], spot_col[SHOWN_SPOTS];
+int spots;
+
 // 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
-// cells counted. Only a line whose lowest is that altitude can hold it.
+// cells counted (a no-data cell never equals it). Only a line whose lowest
+// is that altitude can hold it; the first SHOWN_SPOTS are kept.
 void build_mask(double decim_val_pit)
 {
+    spots = 0;
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
     if (!tab_bin) stop_no_memory(nb_lig, nb_col);
@@ -73,7 +91,61 @@ void build_mask(double decim_val_pit)
             continue;
         }
         mask_row(dtab[l], mask, n, decim_val_pit);
+        for (int c = 0; c < n && spots < SHOWN_SPOTS; c++)
+            if (mask[c] == 1) {
+                spot_lig[spots] = l;
+                spot_col[spots++] = c;
+            }
     }
+}
+
+// The map coordinates of the centre of cell (l, c) of a grid, computed as
+// GDAL computes them from its geotransform: origin the top-left corner,
+// steps of the cell width to the right and of the cell height downwards.
+void cell_centre(int l, int c, double *x, double *y)
+{
+    double top = Y_min + nb_lig * dpix_dy;
+    *x = X_min + (c + 0.5) * dpix_size;
+    *y = top - (l + 0.5) * dpix_dy;
+}
+
+// The world file N.bpw beside the mask N.bmp: the cell width, two
+// rotations of 0, minus the cell height, then the centre of the top-left
+// cell, each in as many digits as read back to the same double. Made as
+// the mask is: whole or not at all, replacing an older one.
+void write_world_file(void)
+{
+    char path[128], native[128];
+    strcpy(path, nomim2);
+    strcpy(path + strlen(path) - 4, ".bpw");
+    double x, y;
+    cell_centre(0, 0, &x, &y);
+    NewFile nf;
+    bool made = new_file_open(&nf, native_path(path, native), "w", true);
+    if (made) {
+        fprintf(nf.f, "%.17g\n%.17g\n%.17g\n%.17g\n", dpix_size, 0.0, 0.0, -dpix_dy);
+        fprintf(nf.f, "%.17g\n%.17g\n", x, y);
+        made = new_file_commit(&nf) == 0;  // a failed write shows here
+    }
+    if (!made) printf(MSG_WORLD_FILE_UNWRITTEN, path);
+}
+
+// The pixels kept by build_mask, then how many more the mask holds.
+void print_spots(long long num_min)
+{
+    if (spots == 0) return;
+    printf("\n\n\tPixels at the min value (line and column from 0 at the top left) :");
+    for (int k = 0; k < spots; k++) {
+        if (format != 0) {
+            printf("\n\t\tline %d   column %d", spot_lig[k], spot_col[k]);
+            continue;
+        }
+        double x, y;
+        cell_centre(spot_lig[k], spot_col[k], &x, &y);
+        printf("\n\t\tline %d   column %d   x = %lf   y = %lf", spot_lig[k], spot_col[k], x, y);
+    }
+    if (num_min > spots) printf("\n\t\t... and %lld more, all in the mask", num_min - spots);
+    printf("\n");
 }
 
 }  // namespace
@@ -83,11 +155,12 @@ void treatment(void)
     printf("\n\n\tTreatment\n\n");
 
     double dtab_min_in, dtab_max_in;
-    long long num_min;
-    scan_range(&dtab_min_in, &dtab_max_in, &num_min);
+    long long num_min, left_out;
+    scan_range(&dtab_min_in, &dtab_max_in, &num_min, &left_out);
 
     printf("\n\n\tAltitude value of the original DEM : ");
     printf("\n\t\tMin = %lf   Max. = %lf ", dtab_min_in, dtab_max_in);
+    if (left_out > 0) printf("\n\n\tnumber of no-data pixels left out = %lld ", left_out);
     printf("\n\n\tnumber of pixels with min value = %lld ", num_min);
 
     printf("\n\n\tDo you want to locate these pixels ? ");
@@ -110,4 +183,6 @@ void treatment(void)
     char native[128];
     if (SauveBMP(native_path(nomim2, native), tab_bin, nb_col, nb_lig, 0, nullptr) != 0)
         stop_run(1, MSG_IMAGE_UNWRITTEN, nomim2);
+    if (format == 0) write_world_file();
+    print_spots(num_min);
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "../CONSOLE/console.h"
+#include "../PLATFORM/console.h"
 #include "regions.h"
 
 #if defined(__unix__) || defined(__APPLE__)

@@ -60,8 +60,24 @@ def summary(lines, cols):
     return "\n\n\tTHE DEM HAS :  \n            %d LINES\n        AND %d COLUMNS\n" % (lines, cols)
 
 
-def treatment(lo, hi, count):
+def treatment(lo, hi, count, left_out=0):
     return ("\n\n\tTreatment\n\n"
             "\n\n\tAltitude value of the original DEM : "
             "\n\t\tMin = %.6f   Max. = %.6f " % (lo, hi) +
+            ("\n\n\tnumber of no-data pixels left out = %d " % left_out if left_out else "") +
             "\n\n\tnumber of pixels with min value = %d " % count + LOCATE + YES_NO)
+
+
+def located(pixels, count):
+    """What follows a saved mask: pixels are (line, column) for a raw raster,
+    (line, column, x, y) for a grid, the first ten in scan order."""
+    if not count:
+        return ""
+    text = "\n\n\tPixels at the min value (line and column from 0 at the top left) :"
+    for p in pixels[:10]:
+        text += "\n\t\tline %d   column %d" % p[:2]
+        if len(p) == 4:
+            text += "   x = %.6f   y = %.6f" % p[2:]
+    if count > 10:
+        text += "\n\t\t... and %d more, all in the mask" % (count - 10)
+    return text + "\n"

@@ -121,14 +121,15 @@ class GridFiles(Catalogue):
 class ReadableGrids(Case):
     ROWS = [[1.5, 2.0], [3.0, 0.5]]
 
-    def loads(self, text):
+    def loads(self, text, xy=(1.5, 0.5)):
         self.put("F", "G.asc", text)
         r = self.run_nadir("F G 0 0 img")
         self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + "\n" + summary(2, 2) +
-                         treatment(0.5, 3.0, 1) + SAVE, repr(text))
+                         treatment(0.5, 3.0, 1) + SAVE + located([(1, 1) + xy], 1), repr(text))
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read("F", "img.bmp"), mask(self.ROWS, 0.5))
         os.remove(r.path("F", "img.bmp"))
+        os.remove(r.path("F", "img.bpw"))
 
     def test_line_ends_separators_and_byte_order_mark(self):
         values = "1.5 2\n3 0.5\n"
@@ -139,7 +140,7 @@ class ReadableGrids(Case):
         self.loads(HEADER.replace(" ", " \t ") + "  1.5\t\t2 \r\n\n 3   0.5")
         self.loads("\xef\xbb\xbf" + HEADER + values)
         self.loads("\xef\xbb\xbfNROWS 2\r\nNCOLS 2\r\nxllcenter 0\r\nyllcenter 0\r\ncellsize 1\r\n" +
-                   values.replace("\n", "\r\n"))
+                   values.replace("\n", "\r\n"), (1.0, 0.0))
 
     def test_numbers_beyond_double_read_as_the_standard_conversion_does(self):
         self.put("F", "G.asc", HEADER + "1e999 -1e999\n5 6\n")
@@ -254,8 +255,9 @@ class Answers(Catalogue):
         self.put("F", "G.asc", HEADER + "1 2 3 4")
         r = self.run_nadir("%s F %s G 0 0 %s img" % ("f" * 120, "g" * 120, "i" * 120))
         self.assertEqual(r.stdout, BANNER + FOLDER + TOO_LONG + FOLDER + MODEL + TOO_LONG + MODEL + FORMAT +
-                         "\n" + summary(2, 2) + treatment(1, 4, 1) + SAVE + TOO_LONG + IMAGE_NAME)
-        self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "img.bmp"])
+                         "\n" + summary(2, 2) + treatment(1, 4, 1) + SAVE + TOO_LONG + IMAGE_NAME +
+                         located([(0, 0, 0.5, 1.5)], 1))
+        self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "img.bmp", "img.bpw"])
 
     def test_names_that_find_nothing(self):
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "X G 0", unknown("c:\\images\\X\\G.asc"))

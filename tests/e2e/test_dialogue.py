@@ -1,4 +1,5 @@
 """Whole runs of nadir_spot driven through standard input."""
+import math
 import os
 import select
 import struct
@@ -21,7 +22,8 @@ class RawRaster(Case):
         self.put("F", "M_m2.txt", "3\n4\n2\n117\n160\n25.000000\n")
         r = self.run_nadir("F\nM\n1\n0\n0\n0\nN\n")
         self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + frusmatrice(3) +
-                         dynamic(117, 160) + UNIT + summary(3, 4) + treatment(117, 160, 3) + SAVE)
+                         dynamic(117, 160) + UNIT + summary(3, 4) + treatment(117, 160, 3) + SAVE +
+                         located([(1, 0), (1, 1), (2, 2)], 3))
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read("F", "N.bmp"), mask(TERRAIN, 117))
         self.assertEqual(r.read("F", "M_m2.txt"), b"3\n4\n2\n117\n160\n25.000000\n",
@@ -35,7 +37,7 @@ class RawRaster(Case):
         desc = "c:\\images\\F\\M_m4.txt"
         self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + DEPTH + no_file(desc) + LINES +
                          COLUMNS + PIXEL + PIXEL_AGAIN + dynamic(-5000, 1000000) + UNIT +
-                         summary(2, 3) + treatment(-5.0, 1000.0, 2) + SAVE)
+                         summary(2, 3) + treatment(-5.0, 1000.0, 2) + SAVE + located([(0, 0), (1, 1)], 2))
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read_text("F", "M_m4.txt"), b"2\n3\n4\n-5000\n1000000\n12.500000\n")
         self.assertEqual(r.read("F", "out.bmp"), mask(rows, -5000))
@@ -75,12 +77,13 @@ class RawRaster(Case):
 class Grid(Case):
     GRID = ("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 5\nNODATA_value -9999\n"
             "1.5 2 1.5\n4 1.5 6\n")
+    LOCATED = located([(0, 0, 2.5, 7.5), (0, 2, 12.5, 7.5), (1, 1, 7.5, 2.5)], 3)
 
     def test_grid_run_marks_every_tie(self):
         self.put("F", "G.asc", self.GRID)
         r = self.run_nadir("F\nG\n0\n0\nmask\n")
         self.assertEqual(r.stdout, BANNER + FOLDER + MODEL + FORMAT + "\n" + summary(2, 3) +
-                         treatment(1.5, 6, 3) + SAVE)
+                         treatment(1.5, 6, 3) + SAVE + self.LOCATED)
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.read("F", "mask.bmp"), mask([[1.5, 2, 1.5], [4, 1.5, 6]], 1.5))
 
@@ -118,24 +121,24 @@ class Grid(Case):
         self.assertEqual(proc.wait(20), 0)
         self.assertIn(treatment(1, 1, 800000) + NOT_ANY, seen.decode())
 
-    def test_nan_cells_are_neither_extremes_nor_marked(self):
-        self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
-                 "nodata_value -9999\nnan -3\n-3 -1\n")
-        r = self.run_nadir("F G 0 0 m")
-        self.assertIn(treatment(-3, -1, 2), r.stdout)
-        self.assertEqual(r.read("F", "m.bmp"), grey_bmp([[255, 1], [1, 255]]))
-
-    def test_all_negative_altitudes_report_their_true_maximum(self):
-        self.put("F", "G.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
-                 "nodata_value -9999\n-20 -7.25\n")
-        r = self.run_nadir("F G 0 1")
-        self.assertIn(treatment(-20, -7.25, 1), r.stdout)
-
-    def test_nodata_below_every_altitude_is_the_minimum(self):
-        self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n"
-                 "nodata_value -9999\n-9999 10\n11 -9999\n")
-        r = self.run_nadir("F G 0 1")
-        self.assertIn(treatment(-9999, 11, 2), r.stdout)
+    def test_nodata_cells_are_left_out(self):
+        # The header's no-data value and NaN cells take no part in the
+        # extremes, the count or the mask; without a no-data entry only NaN
+        # cells are left out.
+        nodata = "nodata_value -9999\n"
+        for head, values, lo, hi, count, left_out in (
+                (nodata, [[-9999, 10], [11, -9999]], 10, 11, 1, 2),
+                (nodata, [[math.nan, -3], [-3, -1]], -3, -1, 2, 1),
+                ("NODATA_value 99999\n", [[99999, 10], [12, 10]], 10, 12, 2, 1),
+                ("nodata_value -0\n", [[0, 5], [-0.0, 5]], 5, 5, 2, 2),
+                ("", [[-9999, 10], [math.nan, -9999]], -9999, 10, 2, 1),
+                (nodata, [[-9999, math.nan], [-9999, -9999]], 10000000, 0, 0, 4)):
+            with self.subTest(head=head, values=values):
+                text = "\n".join(" ".join(map(str, row)) for row in values)
+                self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + head + text)
+                r = self.run_nadir("F G 0 0 m")
+                self.assertIn(treatment(lo, hi, count, left_out) + SAVE, r.stdout)
+                self.assertEqual(r.read("F", "m.bmp"), mask(values, lo))
 
 
 class Menus(Case):
@@ -250,7 +253,7 @@ class Names(Case):
         long_dir = "d" * 109
         r = self.run_nadir("%s F G 0 0 %s img" % (long_dir, "i" * 112))
         self.assertTrue(r.stdout.startswith(BANNER + FOLDER + TOO_LONG + FOLDER + MODEL))
-        self.assertTrue(r.stdout.endswith(SAVE + TOO_LONG + IMAGE_NAME))
+        self.assertTrue(r.stdout.endswith(SAVE + TOO_LONG + IMAGE_NAME + Grid.LOCATED))
         self.assertTrue(r.exists("F", "img.bmp"))
 
     def test_longest_names_fit(self):

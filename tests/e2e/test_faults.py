@@ -22,10 +22,10 @@ WITHOUT_PROC = dict(binary="unshare",
                     args=["-m", "sh", "-c", 'mount -t tmpfs none /proc/$$/fd && exec "$0"', BIN])
 
 
-def start(case, answers, until):
+def start(case, answers, until, binary=BIN, args=()):
     """The program started in case's tree with these answers, once it has
     printed until (its standard output is then read no further)."""
-    proc = subprocess.Popen(command(BIN), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    proc = subprocess.Popen(command(binary) + list(args), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             cwd=case.root, env=program_env())
     case.addCleanup(proc.stdout.close)
     case.addCleanup(proc.stdin.close)
@@ -149,6 +149,52 @@ class KillAndMemory(Case):
             if not WINDOWS:
                 self.assertEqual(set(os.listdir(self.path("F"))) - {"N.bmp"}, before - {"N.bmp"},
                                  "moment %s: nothing stray" % moment)
+
+    @unittest.skipUnless(WINDOWS or can_mount(), "hiding /proc/self/fd needs root")
+    def test_ending_signal_while_a_named_temporary_is_written_removes_it(self):
+        # A 16 MB mask written under a temporary name: an interrupt or a
+        # termination then leaves the old image and nothing else. Wine takes
+        # an interrupt for the console's Ctrl-C (and ends with status 0).
+        n = 4000
+        self.put("F", "M_m2.raw", b"")
+        os.truncate(self.path("F", "M_m2.raw"), n * n * 2)  # zeros, sparse
+        self.put("F", "M_m2.txt", "%d\n%d\n2\n0\n0\n1.000000\n" % (n, n))
+        # On a busy machine the signal may come only once the mask is whole
+        # (or the run over): that attempt proves nothing and is made again.
+        for sig in (signal.SIGINT,) if WINDOWS else (signal.SIGINT, signal.SIGTERM):
+            for attempt in range(5):
+                self.put("F", "N.bmp", b"old image")
+                proc = start(self, b"F M 1 0 0 0 ", b"(without .bmp extension) ? ",
+                             **({} if WINDOWS else WITHOUT_PROC))
+                proc.stdin.write(b"N\n")
+                proc.stdin.flush()
+                while proc.poll() is None and len(os.listdir(self.path("F"))) == 3:
+                    pass
+                finished = proc.poll() is not None
+                proc.send_signal(sig)
+                status = proc.wait()
+                self.assertEqual(sorted(os.listdir(self.path("F"))), ["M_m2.raw", "M_m2.txt", "N.bmp"])
+                with open(self.path("F", "N.bmp"), "rb") as f:
+                    data = f.read()
+                self.assertIn(len(data), (len(b"old image"), 1078 + n * n), "the old image or the new one")
+                if not finished and data == b"old image":
+                    self.assertEqual(status, 0 if WINDOWS else -sig, "ended by the signal")
+                    break
+            else:
+                self.fail("the signal never came while the mask was written")
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "a full device is needed")
+    def test_output_that_cannot_be_written_fails_the_run(self):
+        # The results are lost: the status and standard error say so, after
+        # a whole run and after a stop.
+        self.put("F", "G.asc", "ncols 1 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 nodata_value 0 5")
+        for answers in (b"F G 0 0 img", b"F G 0 1 "):
+            with open("/dev/full", "wb") as full:
+                proc = subprocess.run(command(BIN), input=answers, stdout=full, stderr=subprocess.PIPE,
+                                      cwd=self.root, timeout=60, env=program_env())
+            self.assertEqual(proc.returncode, 1, answers)
+            self.assertEqual(windows_text(proc.stderr),
+                             b"Standard output could not be written: the run's results are lost.\n")
 
     # Under Wine the limit applies to the Wine process that runs the program:
     # its allocations fail as on a Windows machine out of memory.

@@ -1,7 +1,8 @@
 """The README's GDAL recipes ("Your own DEM"), run as the README writes them
-on a GeoTIFF made from the sample model, and the program's Min, Max and count
-on each result checked against GDAL's reading of the same file and the
-file's own values."""
+on a GeoTIFF made from the sample model with a void over its lowest cell, and
+the program's Min, Max and count on each result checked against GDAL's
+reading of the same file, the file's own values, and the GeoTIFF's real
+cells: no route may take the void for the minimum."""
 import array
 import os
 import re
@@ -32,13 +33,17 @@ def gdalinfo(path):
 
 
 def grid_values(path):
-    """The altitudes of an ASCII grid: the words after the header's keyword-value pairs."""
+    """The altitudes of an ASCII grid (the words after the header's
+    keyword-value pairs) but its no-data cells, and how many those are."""
     with open(path) as f:
         words = f.read().split()
-    i = 0
+    i, nodata = 0, None
     while words[i][0].isalpha():
+        if words[i].lower() == "nodata_value":
+            nodata = float(words[i + 1])
         i += 2
-    return [float(w) for w in words[i:]]
+    values = [float(w) for w in words[i:]]
+    return [v for v in values if v != nodata], sum(v == nodata for v in values)
 
 
 def raw_values(path, code):
@@ -80,18 +85,19 @@ class Recipes(Case):
             f.write("\n".join(header + out) + "\n")
         subprocess.run(["gdal_translate", "-q", "voids.asc", "dem.tif"], cwd=self.dir, check=True)
 
-    def check(self, name, answers, values, factor, gdal_file, resolution):
+    def check(self, name, answers, values, factor, gdal_file, resolution, left_out=0):
         """Runs the program on model M and checks its figures: the size against
         the GeoTIFF's, Min and Max against GDAL's reading of the file the
-        recipe wrote (in raw units times factor), Min and the count against
-        the file's own values, and Min and Max against the GeoTIFF's to the
-        resolution of the recipe."""
+        recipe wrote (in raw units times factor), Min, the count and the
+        cells left out against the file's own values, and Min and Max against
+        the GeoTIFF's real cells to the resolution of the recipe."""
         r = self.run_nadir(answers)
         self.assertEqual(r.rc, 0, r.stdout)
-        m = re.search(r"Min = (\S+)   Max\. = (\S+) \n\n\tnumber of pixels with min value = (\d+) ",
-                      r.stdout)
+        m = re.search(r"Min = (\S+)   Max\. = (\S+) (?:\n\n\tnumber of no-data pixels left out = (\d+) )?"
+                      r"\n\n\tnumber of pixels with min value = (\d+) ", r.stdout)
         self.assertIsNotNone(m, r.stdout)
-        lo, hi, count = float(m.group(1)), float(m.group(2)), int(m.group(3))
+        lo, hi, count = float(m.group(1)), float(m.group(2)), int(m.group(4))
+        self.assertEqual(int(m.group(3) or 0), left_out, name)
         size = re.search(r"(\d+) LINES\n +AND (\d+) COLUMNS", r.stdout).groups()
         self.assertEqual(tuple(map(int, size)), self.dem[:2], name)
         g_lo, g_hi = gdalinfo(os.path.join(self.dir, gdal_file))[2:]
@@ -104,15 +110,20 @@ class Recipes(Case):
 
     def test_the_readme_recipes(self):
         self.make_dem()
-        self.sh("voids")
+        # GDAL's figures of the real cells: the void left out.
         self.dem = gdalinfo(os.path.join(self.dir, "dem.tif"))
-        self.assertGreater(self.dem[2], 0, "no void left")
+        self.assertGreater(self.dem[2], 0, "the void is no altitude")
         # gdalinfo prints 3 decimals of the GeoTIFF's float altitudes.
         rounding = 0.0005
 
+        # The grid keeps the void as its no-data value, which is left out.
         self.sh("asc")
-        self.check("asc", "F\nM\n0\n1\n", grid_values(os.path.join(self.dir, "M.asc")), 1,
-                   "M.asc", 0.005 + rounding)
+        values, voids = grid_values(os.path.join(self.dir, "M.asc"))
+        self.assertEqual(voids, 9)
+        self.check("asc", "F\nM\n0\n1\n", values, 1, "M.asc", 0.005 + rounding, voids)
+
+        # The raw routes, after the fill.
+        self.sh("voids")
 
         # The program asks for the descriptor and writes it.
         self.sh("m2_metres")

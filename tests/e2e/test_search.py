@@ -5,14 +5,15 @@ import random
 import unittest
 
 from bmp import mask
-from dialogue import treatment
+from dialogue import SAVE, located, treatment
 from harness import Case, raw16, raw32
 
 HEADER = "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n"
 
 
 def plain_search(rows):
-    """Cell by cell, first line first: the first extreme met is the one kept."""
+    """Cell by cell, first line first: the first extreme met is the one kept;
+    NaN cells are left out. Also the first ten cells at the lowest."""
     lo, hi, count = math.inf, -math.inf, 0
     for row in rows:
         for v in row:
@@ -21,7 +22,10 @@ def plain_search(rows):
             count += v == lo
             if v > hi:
                 hi = v
-    return (lo, hi, count) if lo <= hi else (10000000.0, 0.0, 0)
+    if lo > hi:
+        return 10000000.0, 0.0, 0, []
+    first = [(l, c) for l, row in enumerate(rows) for c, v in enumerate(row) if v == lo][:10]
+    return lo, hi, count, first
 
 
 def text(v):
@@ -37,8 +41,11 @@ class Search(Case):
         grid = HEADER % (len(rows[0]), len(rows)) + "".join(" ".join(map(text, r)) + "\n" for r in rows)
         self.put("F", "G.asc", grid)
         r = self.run_nadir("F G 0 0 m")
-        lo, hi, count = plain_search(rows)
-        self.assertIn(treatment(lo, hi, count), r.stdout)
+        lo, hi, count, first = plain_search(rows)
+        left_out = sum(v != v for row in rows for v in row)
+        # Cells of 1 by 1 from (0, 0) at the lower left.
+        spots = [(l, c, c + 0.5, len(rows) - l - 0.5) for l, c in first]
+        self.assertIn(treatment(lo, hi, count, left_out) + SAVE + located(spots, count), r.stdout)
         self.assertEqual(r.read("F", "m.bmp"), mask(rows, lo))
 
     def test_random_grids_across_blocks_and_tails(self):
@@ -87,8 +94,8 @@ class RawSearch(Case):
         # The 16-bit reader's key press takes the line end after the depth.
         r = self.run_nadir("F\nM\n1\n%d\n%d\n0\nm\n" % (depth, unit))
         metres = [[v * self.FACTORS[unit] for v in row] for row in rows]
-        lo, hi, count = plain_search(metres)
-        self.assertIn(treatment(lo, hi, count), r.stdout)
+        lo, hi, count, first = plain_search(metres)
+        self.assertIn(treatment(lo, hi, count) + SAVE + located(first, count), r.stdout)
         self.assertEqual(r.read("F", "m.bmp"), mask(metres, lo))
 
     def test_random_rasters_of_each_depth_and_unit(self):

@@ -35,18 +35,39 @@ class KeyPress(unittest.TestCase):
         t.read_until("[key]")
         self.assertEqual(t.finish(), 0)
 
-    def test_a_key_of_several_bytes_is_one_key_press(self):
+    def test_a_key_press_takes_one_key_whole_and_no_more(self):
         # An arrow key's escape sequence, a character beyond ASCII: nothing
-        # of the key is left to start the next answer.
-        for key in (b"\x1b[B", "é".encode()):
+        # of the key is left to start the next answer. An answer typed ahead
+        # or pasted with the key is not swallowed by it.
+        for key, ahead in ((b"\x1b[B", b""), ("é".encode(), b""), (b"k", b"7\n"), (b"\x1b[B", b"7\n"),
+                           ("é".encode(), b"7\n"), (b"\x1bOP", b"7\n")):
             t = Terminal([PROBE, "key", "int"])
             t.read_until("key? ")
-            t.type(key)
+            t.type(key + ahead)
             t.read_until("int? ")
-            t.type("0\n")
-            t.read_until("[int 0]")
+            if not ahead:
+                t.type("7\n")
+            t.read_until("[int 7]")
             self.assertEqual(t.finish(), 0)
             self.assertNotIn(b"expected", t.seen, key)
+
+    def test_stopped_at_the_key_and_resumed_waits_for_one_unechoed_key(self):
+        # Ctrl-Z in a shell, then fg: the terminal is the shell's while the
+        # program is stopped, the key wait's again once it is resumed.
+        t = Terminal(["bash", "--norc", "--noprofile", "-i"])
+        t.type(PROBE + " key word\n")
+        t.read_until("key? ")
+        t.type("\x1a")
+        t.read_until("Stopped")
+        t.type("fg\n")
+        t.quiet_for(0.5)  # the program resumes
+        t.type("k")
+        t.read_until("[key]")
+        t.type("w\n")
+        t.read_until("[word w 1]")
+        t.type("exit\n")
+        self.assertEqual(t.finish(), 0)
+        self.assertIn(b"key word\r\n[key]", t.seen, "the key is not echoed after fg's line")
 
     def test_a_signal_at_the_key_ends_the_program_and_restores_the_terminal(self):
         # Ctrl-C typed, and a kill.

@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         nb_lig = nb_col = format = itype = mind = maxd = 0;
-        dpix_size = X_min = Y_min = nodata = 0.0;
+        dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
         jtab = nullptr;
         itab = nullptr;
         dtab = nullptr;

@@ -90,16 +90,21 @@ TEST_F(AsciiLecture, KeywordsInAnyCaseAndOrder)
     grid("NROWS 1\nnodata_value -1\nYllCenter 5\nCELLSIZE 2\nNCols 3\nxllcenter 4\n9 8 7\n");
     EXPECT_EQ(nb_col, 3);
     EXPECT_EQ(nb_lig, 1);
-    EXPECT_EQ(X_min, 4.0);
-    EXPECT_EQ(Y_min, 5.0);
+    EXPECT_EQ(X_min, 3.0);  // the corner, half a cell from the centre given
+    EXPECT_EQ(Y_min, 4.0);
     EXPECT_EQ(dpix_size, 2.0);
+    EXPECT_EQ(dpix_dy, 2.0);
     EXPECT_EQ(nodata, -1.0);
     expect_cells({9, 8, 7});
-    // dx sets the pixel size, dy is read and ignored, even as a seventh entry.
+    // dx sets the cell width, dy its height, even as a seventh entry; each
+    // axis's corner or centre on its own.
     TearDown();
     SetUp();
-    grid("ncols 2 nrows 1 xllcorner 0 yllcorner 0 dx 30 dy 40 nodata_value -5 1 2");
+    grid("ncols 2 nrows 1 xllcorner 0 yllcenter 0 dx 30 dy 40 nodata_value -5 1 2");
     EXPECT_EQ(dpix_size, 30.0);
+    EXPECT_EQ(dpix_dy, 40.0);
+    EXPECT_EQ(X_min, 0.0);
+    EXPECT_EQ(Y_min, -20.0);
     EXPECT_EQ(nodata, -5.0);
     expect_cells({1, 2});
 }
@@ -108,7 +113,7 @@ TEST_F(AsciiLecture, FiveEntryHeaderStartsTheValuesAtTheFirstNumber)
 {
     nodata = 123;
     grid("ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 6\n7 8\n");
-    EXPECT_EQ(nodata, 123.0);  // untouched
+    EXPECT_TRUE(std::isnan(nodata));  // none: only NaN cells are left out
     expect_cells({5, 6, 7, 8});
     TearDown();
     SetUp();

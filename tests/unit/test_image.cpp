@@ -317,6 +317,29 @@ TEST_F(ImageFiles, NewImagesTakeTheUmaskReplacedOnesKeepTheirMode)
     EXPECT_EQ(names(), (std::vector<std::string>{"kept.bmp", "new.bmp"}));
 }
 
+TEST_F(ImageFiles, ProtectedImageIsNotReplaced)
+{
+    // The folder's permission would let the rename replace a file its
+    // owner protected; the save refuses it, as an overwrite would. Root may
+    // write any file: the saves run as another user, in a folder it may
+    // write (a new image there is saved).
+    Image im = pattern(3, 2, 1);
+    spit(at("p.bmp"), Bytes{1, 2, 3});
+    chmod(at("p.bmp").c_str(), 0444);
+    chmod(dir.c_str(), 0777);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+        bool refused = SauveBMP(at("p.bmp").c_str(), im.rows.data(), 3, 2, 0, nullptr) == -1;
+        _exit(refused && SauveBMP(at("new.bmp").c_str(), im.rows.data(), 3, 2, 0, nullptr) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(slurp(at("p.bmp")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(names(), (std::vector<std::string>{"new.bmp", "p.bmp"}));
+}
+
 TEST_F(ImageFiles, LinkAtTheNameIsReplacedNeverWrittenThrough)
 {
     // Planted where the image goes: the link itself is replaced by the new

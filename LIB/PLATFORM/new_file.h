@@ -7,7 +7,11 @@
 // whole (O_TMPFILE), so a process killed at any moment leaves nothing of it.
 // Where that is missing or refused, it is written under an unpredictable
 // temporary name beside the target, <target>.tmp followed by 12 random
-// letters and digits, renamed to the target once whole.
+// letters and digits, renamed to the target once whole. While one exists,
+// an ending signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl-C,
+// Ctrl-Break and the console's close) removes it before the process ends
+// as that signal ends it; only a kill that cannot be caught leaves it. At
+// most 4 temporary names are held at once.
 //
 // Synopsis:
 //   NewFile nf;
@@ -16,7 +20,9 @@
 //   if (new_file_commit(&nf) != 0) { /* nothing named, nothing left */ }
 //   // or new_file_discard(&nf) to drop it
 //
-// No global state, nothing printed: the results and errno are the report.
+// Nothing printed: the results and errno are the report. The one global
+// state is the list of named temporaries for the signal handler, in place
+// only while one is under way.
 #ifndef NEW_FILE_H
 #define NEW_FILE_H
 
@@ -38,10 +44,13 @@ struct NewFile {
 // symbolic link (the link itself, not what it points to), is replaced at
 // the commit; a regular file hands its permission bits on (POSIX). A
 // device or the like, itself or behind a link, is opened and written in
-// place (a folder fails). replace false: the name must be free now and
-// still be free at the commit; nothing is ever replaced.
+// place (a folder fails). A regular file the user may not write (POSIX: the
+// effective user's permission) is not replaced: EACCES at once. replace
+// false: the name must be free now and still be free at the commit;
+// nothing is ever replaced.
 // Returns false, with errno, when the file cannot be made: the folder is
-// missing or refuses it, or (replace false) the name is taken (EEXIST).
+// missing or refuses it, (replace false) the name is taken (EEXIST), or 4
+// temporary names are held already (EMFILE).
 // Nothing is left then.
 bool new_file_open(NewFile *nf, const char *target, const char *mode, bool replace);
 

@@ -28,20 +28,28 @@ bool ask_real(double *out);
 bool whole_int(const char *p, const char *end, int *out);
 
 // One key press. On a terminal: a fresh keystroke, not echoed, no Enter
-// needed, taken whole (every byte an arrow or function key sends); the rest
-// of the line of the previous answer does not count. A signal that ends the
-// process during the wait (interrupt, quit, termination, hang-up) gives the
-// terminal back its echo and line editing first. Not a terminal: exactly
-// one character is consumed; at end of input, no wait.
+// needed, taken whole and alone (one byte, one UTF-8 character, or every
+// byte of an arrow or function key's sequence); the rest of the line of the
+// previous answer does not count, and what is typed or pasted after the
+// key stays for the next answers. A signal that ends the process during
+// the wait (interrupt, quit, termination, hang-up) gives the terminal back
+// its echo and line editing first; a stop (Ctrl-Z) gives them back until
+// the process is resumed, and the wait goes on. Not a terminal: exactly one
+// character is consumed; at end of input, no wait.
 void wait_key(void);
 
 // Stop with a message: print it, wait for a key press, end the process
-// with status.
+// with status (through end_run).
 [[noreturn]] void stop_run(int status, const char *fmt, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+// Ends the process with status, or with 1 when standard output could not
+// be written (a full disk, say): the results are lost, and a line on
+// standard error says so. Every run ends here, at its end or at a stop.
+[[noreturn]] void end_run(int status);
 
 // Native path of a path text built under c:\images\. On Windows the text
 // is the path. Elsewhere the drive "c:" becomes the folder "c" (letter in

@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,20 +48,104 @@ void errno_from_windows()
 }
 #endif
 
-// A buffer for a temporary name of target: the target, TEMP_TAG and room
-// for the random part, which starts at *random. Null without memory.
+// The named temporaries, in static buffers that the handler of an ending
+// signal can read without taking memory: it removes those that may exist
+// before the process ends (a kill that cannot be caught still leaves one).
+const int TEMP_SLOTS = 4;       // new files under way at once
+const size_t TEMP_PATH = 4096;  // a longer path cannot be opened on POSIX
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler reads the slots' states");
+char temp_paths[TEMP_SLOTS][TEMP_PATH];
+enum { FREE, DRAWN, LIVE };  // LIVE: a file may have the name
+// Lock-free, so safe in a handler; a name is written before its slot is
+// marked LIVE, and the handler (a thread of its own on Windows) sees it so.
+std::atomic<int> temp_state[TEMP_SLOTS];
+int temps_held = 0;
+
+#ifdef _WIN32
+// Ctrl-C, Ctrl-Break and the console's close: the next handler (by default
+// the end of the process) runs once the temporaries are gone. The file is
+// open with FILE_SHARE_DELETE: its name goes now, its data at the end.
+BOOL WINAPI remove_temps(DWORD)
+{
+    for (int i = 0; i < TEMP_SLOTS; i++)
+        if (temp_state[i] == LIVE) DeleteFileA(temp_paths[i]);
+    return FALSE;
+}
+#else
+const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+const int N_ENDING = sizeof ENDING_SIGNALS / sizeof ENDING_SIGNALS[0];
+struct sigaction ending_old[N_ENDING];
+
+// Removes the temporaries, puts back what the signal did before and raises
+// it again: blocked until this returns, it then ends the process as it
+// would have.
+void remove_temps_and_end(int sig)
+{
+    for (int i = 0; i < TEMP_SLOTS; i++)
+        if (temp_state[i] == LIVE) unlink(temp_paths[i]);
+    for (int k = 0; k < N_ENDING; k++)
+        if (ENDING_SIGNALS[k] == sig) sigaction(sig, &ending_old[k], nullptr);
+    raise(sig);
+}
+#endif
+
+// The handler is in place while any slot is held, and only then.
+void watch_signals(bool on)
+{
+#ifdef _WIN32
+    SetConsoleCtrlHandler(remove_temps, on ? TRUE : FALSE);
+#else
+    struct sigaction act;
+    memset(&act, 0, sizeof act);
+    act.sa_handler = remove_temps_and_end;
+    sigemptyset(&act.sa_mask);
+    for (int sig : ENDING_SIGNALS) sigaddset(&act.sa_mask, sig);
+    for (int k = 0; k < N_ENDING; k++) {
+        if (on) sigaction(ENDING_SIGNALS[k], nullptr, &ending_old[k]);
+        // A signal the process was started to ignore stays ignored.
+        if (ending_old[k].sa_handler != SIG_IGN)
+            sigaction(ENDING_SIGNALS[k], on ? &act : &ending_old[k], nullptr);
+    }
+#endif
+}
+
+// A slot for a temporary name of target: the target, TEMP_TAG and room for
+// the random part, which starts at *random. Null, with errno, when the name
+// is too long or every slot is held.
 char *temp_buffer(const char *target, char **random)
 {
     size_t n = strlen(target);
-    char *t = static_cast<char *>(malloc(n + sizeof TEMP_TAG + RANDOM_CHARS));
-    if (!t) {
-        errno = ENOMEM;
+    if (n + sizeof TEMP_TAG + RANDOM_CHARS > TEMP_PATH) {
+        errno = ENAMETOOLONG;
         return nullptr;
     }
+    int i = 0;
+    while (i < TEMP_SLOTS && temp_state[i] != FREE) i++;
+    if (i == TEMP_SLOTS) {
+        errno = EMFILE;
+        return nullptr;
+    }
+    if (temps_held++ == 0) watch_signals(true);
+    temp_state[i] = DRAWN;
+    char *t = temp_paths[i];
     memcpy(t, target, n);
     memcpy(t + n, TEMP_TAG, sizeof TEMP_TAG - 1);
     *random = t + n + sizeof TEMP_TAG - 1;
     return t;
+}
+
+int slot_of(const char *temp) { return static_cast<int>((temp - temp_paths[0]) / TEMP_PATH); }
+
+// Marked before the file is made under the name, so that no signal falls
+// between the two; unmarked when the name turns out to be taken (a name
+// of 12 random characters, held hardly ever).
+void mark_live(const char *temp, bool live) { temp_state[slot_of(temp)] = live ? LIVE : DRAWN; }
+
+// The slot back, its file named or removed.
+void release_temp(const char *temp)
+{
+    temp_state[slot_of(temp)] = FREE;
+    if (--temps_held == 0) watch_signals(false);
 }
 
 // Writes RANDOM_CHARS fresh letters and digits, then the terminating NUL.
@@ -117,8 +203,10 @@ int create_temp(NewFile *nf, bool text)
     char *temp = temp_buffer(nf->target, &random);
     if (!temp) return -1;
     for (int k = 0; k < ATTEMPTS && draw(random); k++) {
+        mark_live(temp, true);
 #ifdef _WIN32
-        HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileA(temp, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), text ? _O_TEXT : _O_BINARY);
             if (fd < 0) {
@@ -137,10 +225,11 @@ int create_temp(NewFile *nf, bool text)
             return fd;
         }
 #endif
+        mark_live(temp, false);
         if (errno != EEXIST) break;
     }
     int err = errno;
-    free(temp);
+    release_temp(temp);
     errno = err;
     return -1;
 }
@@ -186,14 +275,16 @@ bool name_unnamed(NewFile *nf, int fd)
     char *temp = temp_buffer(nf->target, &random);
     if (!temp) return false;
     for (int k = 0; k < ATTEMPTS && draw(random); k++) {
+        mark_live(temp, true);
         if (linkat(AT_FDCWD, proc, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0) {
             nf->temp = temp;
             return rename(temp, nf->target) == 0;
         }
+        mark_live(temp, false);
         if (errno != EEXIST) break;
     }
     int err = errno;
-    free(temp);
+    release_temp(temp);
     errno = err;
     return false;
 }
@@ -220,6 +311,17 @@ bool name_temp(NewFile *nf)
 }
 
 #ifndef _WIN32
+// A regular file is replaced only where the user may write it, as a plain
+// overwrite would: the rename needs only the folder's permission and would
+// replace a file its owner protected (chmod a-w). Windows refuses by itself
+// to replace a read-only file.
+bool may_replace(const char *target)
+{
+    struct stat st;
+    if (lstat(target, &st) != 0 || !S_ISREG(st.st_mode)) return true;
+    return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0;
+}
+
 // A regular file that is replaced hands its permission bits on, set while
 // the new file has no name yet. A link, or no file, leaves the default.
 bool keep_mode(int fd, const char *target)
@@ -267,6 +369,9 @@ bool new_file_open(NewFile *nf, const char *target, const char *mode, bool repla
     nf->in_place = false;
     if (!replace && name_taken(target)) return false;
     if (replace && open_in_place(nf, mode)) return nf->f != nullptr;
+#ifndef _WIN32
+    if (replace && !may_replace(target)) return false;
+#endif
 
     int fd = -1;
 #ifdef O_TMPFILE
@@ -313,8 +418,8 @@ int new_file_commit(NewFile *nf)
     if (fd >= 0) close(fd);
 #endif
     if (!err && !nf->unnamed && nf->temp && !name_temp(nf)) err = reason();
-    if (!err) {  // the temporary name, if any, is the target's now
-        free(nf->temp);
+    if (!err && nf->temp) {  // the temporary name is the target's now
+        release_temp(nf->temp);
         nf->temp = nullptr;
     }
     new_file_discard(nf);
@@ -327,8 +432,10 @@ void new_file_discard(NewFile *nf)
     int err = errno;
     if (nf->f) fclose(nf->f);
     nf->f = nullptr;
-    if (nf->temp) remove(nf->temp);
-    free(nf->temp);
+    if (nf->temp) {
+        remove(nf->temp);
+        release_temp(nf->temp);
+    }
     nf->temp = nullptr;
     errno = err;
 }

@@ -31,6 +31,8 @@
 #define MSG_NOT_WHOLE_NUMBER "\n\tA whole number is expected here.\n"
 #define MSG_NOT_NUMBER "\n\tA number is expected here.\n"
 #define MSG_END_OF_INPUT "\n\n\tEnd of input: no answer to the question above.\n"
+// On standard error, the one channel left when standard output fails.
+#define MSG_OUTPUT_FAILED "Standard output could not be written: the run's results are lost.\n"
 
 namespace {
 
@@ -110,19 +112,89 @@ int peek_char()
 bool is_space(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 #ifndef _WIN32
-// The terminal's own settings while a key is awaited without echo, and the
-// signals that end the process meanwhile (Ctrl-C, quit, kill, hang-up): the
-// terminal must get its echo and line editing back before the end.
-struct termios key_saved;
-const int ENDING_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-const int N_ENDING = sizeof ENDING_SIGNALS / sizeof ENDING_SIGNALS[0];
+// The length of the key whose bytes start p[0, n): one byte, a UTF-8
+// character, or an escape sequence (ESC [ or ESC O up to its final byte;
+// ESC and a key, as Alt sends). 0 while its end has not arrived.
+size_t key_length(const unsigned char *p, size_t n)
+{
+    const size_t LONGEST = 16;  // a sequence without its end stops there
+    if (n == 0) return 0;
+    if (p[0] == 0x1B) {
+        if (n < 2) return 0;  // alone (the Escape key), or a sequence's start
+        if (p[1] == 'O') return n < 3 ? 0 : 3;
+        if (p[1] != '[') {
+            size_t k = key_length(p + 1, n - 1);
+            return k ? 1 + k : 0;
+        }
+        size_t i = n > 2 && p[2] == '[' ? 3 : 2;  // the Linux console's F1 to F5: ESC [ [ A
+        for (; i < n && i < LONGEST; i++) {
+            if (p[i] >= 0x40 && p[i] <= 0x7E) return i + 1;  // the final byte
+            if (p[i] < 0x20 || p[i] > 0x3F) return i;        // not a sequence's byte
+        }
+        return i == LONGEST ? i : 0;
+    }
+    size_t more = p[0] >= 0xF0 && p[0] <= 0xF4  ? 3
+                  : p[0] >= 0xE0 && p[0] < 0xF0 ? 2
+                  : p[0] >= 0xC2 && p[0] < 0xE0 ? 1
+                                                : 0;
+    for (size_t i = 1; i <= more; i++) {
+        if (i == n) return 0;
+        if ((p[i] & 0xC0) != 0x80) return i;  // not a continuation byte
+    }
+    return 1 + more;
+}
 
-// Installed with SA_RESETHAND: the raised signal, blocked until the handler
-// returns, then ends the process with its default action, as it would have.
+// The terminal's own settings while a key is awaited, and the wait's: no
+// echo, no line editing. A signal that ends the process meanwhile (Ctrl-C,
+// quit, kill, hang-up) gives the terminal its own settings back first;
+// Ctrl-Z gives them back while the process is stopped.
+struct termios key_saved, key_raw;
+const int WATCHED[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
+const int N_WATCHED = sizeof WATCHED / sizeof WATCHED[0];
+const int TSTP = N_WATCHED - 1;
+struct sigaction key_old[N_WATCHED];
+volatile sig_atomic_t key_waiting = 0;  // the wait's settings are the terminal's, or about to be
+
+// Puts back what the signal did before the wait and raises it again:
+// blocked until this returns, it then ends the process as it would have.
 void restore_terminal_and_end(int sig)
 {
     tcsetattr(0, TCSANOW, &key_saved);
+    for (int i = 0; i < N_WATCHED; i++)
+        if (WATCHED[i] == sig) sigaction(sig, &key_old[i], nullptr);
     raise(sig);
+}
+
+// Stops as the signal would have, the terminal as the shell left it; on
+// resuming (fg) the wait's settings are set again and the wait goes on.
+void stop_with_terminal(int)
+{
+    int err = errno;
+    tcsetattr(0, TCSANOW, &key_saved);
+    struct sigaction mine;
+    sigaction(SIGTSTP, &key_old[TSTP], &mine);
+    raise(SIGTSTP);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);  // stopped here until continued
+    sigaction(SIGTSTP, &mine, nullptr);
+    if (key_waiting) tcsetattr(0, TCSANOW, &key_raw);
+    errno = err;
+}
+
+void watch_key_signals(bool on)
+{
+    struct sigaction act;
+    memset(&act, 0, sizeof act);
+    sigemptyset(&act.sa_mask);
+    for (int sig : WATCHED) sigaddset(&act.sa_mask, sig);
+    for (int i = 0; i < N_WATCHED; i++) {
+        if (on) sigaction(WATCHED[i], nullptr, &key_old[i]);
+        act.sa_handler = i == TSTP ? stop_with_terminal : restore_terminal_and_end;
+        // A signal the process was started to ignore stays ignored.
+        if (key_old[i].sa_handler != SIG_IGN) sigaction(WATCHED[i], on ? &act : &key_old[i], nullptr);
+    }
 }
 
 ssize_t read_bytes(char *dst, size_t n)
@@ -134,7 +206,9 @@ ssize_t read_bytes(char *dst, size_t n)
 }
 #endif
 
-// A raw keystroke from the terminal, not echoed, without Enter.
+// A raw keystroke from the terminal, not echoed, without Enter. Called with
+// the input buffer empty; what arrives with the key (answers typed ahead or
+// pasted) stays in it for the next answers.
 void read_terminal_key()
 {
 #ifdef _WIN32
@@ -143,46 +217,41 @@ void read_terminal_key()
     int c = _getch();
     if (c == 0 || c == 0xE0) _getch();
 #else
-    struct termios raw;
-    struct sigaction old[N_ENDING];
     bool restore = tcgetattr(0, &key_saved) == 0;
     if (restore) {
-        struct sigaction act;
-        memset(&act, 0, sizeof act);
-        act.sa_handler = restore_terminal_and_end;
-        act.sa_flags = SA_RESETHAND;
-        sigemptyset(&act.sa_mask);
-        for (int sig : ENDING_SIGNALS) sigaddset(&act.sa_mask, sig);
-        for (int i = 0; i < N_ENDING; i++) {
-            sigaction(ENDING_SIGNALS[i], nullptr, &old[i]);
-            // A signal the process was started to ignore stays ignored.
-            if (old[i].sa_handler != SIG_IGN) sigaction(ENDING_SIGNALS[i], &act, nullptr);
-        }
-        raw = key_saved;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(0, TCSANOW, &raw);
+        key_raw = key_saved;
+        key_raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        key_raw.c_cc[VMIN] = 1;
+        key_raw.c_cc[VTIME] = 0;
+        watch_key_signals(true);
+        key_waiting = 1;
+        tcsetattr(0, TCSANOW, &key_raw);
     }
     // The text before the key shows only now that echo is off: a key
     // pressed as soon as it appears is never echoed.
     fflush(stdout);
-    char c[64];
-    if (read_bytes(c, 1) > 0 && restore) {
-        // The rest of the key: an arrow or function key sends several bytes
-        // at once, as does a character beyond ASCII. What comes within a
-        // tenth of a second of the last byte belongs to it; left queued, it
-        // would start the next answer or go to the shell after the program.
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 1;
-        tcsetattr(0, TCSANOW, &raw);
-        while (read_bytes(c, sizeof c) > 0) {
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(in_buf);
+    ssize_t got = read_bytes(in_buf, sizeof in_buf);
+    in_pos = 0;
+    in_len = got > 0 ? static_cast<size_t>(got) : 0;
+    size_t key = key_length(bytes, in_len);
+    if (key == 0 && in_len > 0 && restore) {
+        // The rest of a key of several bytes comes within a tenth of a
+        // second of its start, or the key is what has come.
+        key_raw.c_cc[VMIN] = 0;
+        key_raw.c_cc[VTIME] = 1;
+        tcsetattr(0, TCSANOW, &key_raw);
+        while (key == 0 && in_len < sizeof in_buf &&
+               (got = read_bytes(in_buf + in_len, sizeof in_buf - in_len)) > 0) {
+            in_len += static_cast<size_t>(got);
+            key = key_length(bytes, in_len);
         }
     }
+    in_pos = key ? key : in_len;
     if (restore) {
+        key_waiting = 0;
         tcsetattr(0, TCSANOW, &key_saved);
-        for (int i = 0; i < N_ENDING; i++)
-            if (old[i].sa_handler != SIG_IGN) sigaction(ENDING_SIGNALS[i], &old[i], nullptr);
+        watch_key_signals(false);
     }
 #endif
 }
@@ -275,7 +344,15 @@ void stop_run(int status, const char *fmt, ...)
     vprintf(fmt, ap);
     va_end(ap);
     wait_key();
-    fflush(stdout);
+    end_run(status);
+}
+
+void end_run(int status)
+{
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fputs(MSG_OUTPUT_FAILED, stderr);
+        status = 1;
+    }
 #ifdef NADIR_FUZZING
     if (console_exit_jump) longjmp(*console_exit_jump, status + 1);
 #endif

@@ -1,0 +1,100 @@
+"""Grids on the map, against GDAL's reading of the same files: the located
+pixels' coordinates are GDAL's pixel centres, the world file beside the mask
+makes GDAL place the mask where the grid lies, and a grid exported by GDAL
+with a void border reports its real cells only."""
+import json
+import math
+import os
+import re
+import shutil
+import subprocess
+import unittest
+
+from harness import SOURCE, Case
+
+SPOT = re.compile(r"\n\t\tline (\d+)   column (\d+)   x = (\S+)   y = (\S+)")
+
+
+def geotransform(path):
+    out = subprocess.run(["gdalinfo", "-json", path], stdout=subprocess.PIPE, check=True).stdout
+    return json.loads(out)["geoTransform"]
+
+
+def centre(gt, line, col):
+    """GDAL's map coordinates of a pixel's centre (GDALApplyGeoTransform)."""
+    p, l = col + 0.5, line + 0.5
+    return gt[0] + p * gt[1] + l * gt[2], gt[3] + p * gt[4] + l * gt[5]
+
+
+def close(a, b):
+    """Equal but for the last bits the world file's centre-to-corner sums may round."""
+    return abs(a - b) <= 4 * math.ulp(max(abs(a), abs(b)))
+
+
+@unittest.skipUnless(shutil.which("gdalinfo") and shutil.which("gdalwarp"),
+                     "GDAL's tools are not installed (apt-get install gdal-bin)")
+class OnTheMap(Case):
+    def check_map(self, r, grid, cells):
+        """The located pixels are the cells given, at GDAL's centres of the
+        grid's pixels; GDAL reads N.bmp with the grid's geotransform."""
+        gt = geotransform(r.path("F", grid))
+        spots = SPOT.findall(r.stdout)
+        self.assertEqual([(int(l), int(c)) for l, c, _, _ in spots], cells[:10], r.stdout)
+        for l, c, x, y in spots:
+            self.assertEqual((x, y), tuple("%.6f" % v for v in centre(gt, int(l), int(c))))
+        back = geotransform(r.path("F", "N.bmp"))
+        self.assertTrue(all(map(close, back, gt)), "%r\n%r" % (back, gt))
+
+    def test_headers_place_the_pixels_and_the_mask_as_gdal_does(self):
+        values = "5 1 7 1\n1 9 8 6\n4 3 1 2\n"
+        cells = [(0, 1), (0, 3), (1, 0), (2, 2)]
+        for header in ("xllcorner 300.5\nyllcorner -12.25\ncellsize 0.3\n",
+                       "XLLCENTER -84.41333\nYLLCENTER 36.44667\nCELLSIZE 0.000833333333\n",
+                       "xllcorner 730939.2194661427\nyllcorner 4036556.1622121786\ndx 30\ndy 92.5\n",
+                       "xllcenter 1e6\nyllcenter 7\ndx 0.1\ndy 0.7\n"):
+            with self.subTest(header=header):
+                self.put("F", "G.asc", "ncols 4\nnrows 3\n" + header + "NODATA_value -9999\n" + values)
+                self.put("F", "N.bpw", "an older world file, replaced whole")
+                r = self.run_nadir("F G 0 0 N")
+                self.assertEqual(r.rc, 0, r.stdout)
+                self.check_map(r, "G.asc", cells)
+
+    def test_a_gdal_exported_grid_with_a_void_border(self):
+        # The sample reprojected: its footprint turns, and cells outside it
+        # are voids, as on a clipped national model.
+        d = self.folder("F")
+        sample = os.path.join(SOURCE, "examples", "sample", "jacksboro.asc")
+        for cmd in (["gdal_translate", "-q", "-a_srs", "EPSG:4326", sample, "s.tif"],
+                    ["gdalwarp", "-q", "-t_srs", "EPSG:32616", "-tr", "90", "90", "s.tif", "w.tif"],
+                    ["gdal_translate", "-q", "-of", "AAIGrid", "w.tif", "V.asc"]):
+            subprocess.run(cmd, cwd=d, check=True)
+        with open(os.path.join(d, "V.asc")) as f:
+            words = f.read().split()
+        nodata, cols, cells = words[11], int(words[1]), words[12:]
+        real = [float(w) for w in cells if w != nodata]
+        low = min(real)
+        r = self.run_nadir("F V 0 0 N")
+        out = subprocess.run(["gdalinfo", "-mm", os.path.join(d, "V.asc")], stdout=subprocess.PIPE,
+                             check=True, universal_newlines=True).stdout
+        lo, hi = map(float, re.search(r"Computed Min/Max=(\S+),(\S+)", out).groups())
+        self.assertEqual(lo, low)
+        self.assertIn("Min = %.6f   Max. = %.6f \n\n\tnumber of no-data pixels left out = %d \n\n\t"
+                      "number of pixels with min value = %d " % (lo, hi, cells.count(nodata), real.count(low)),
+                      r.stdout)
+        self.check_map(r, "V.asc", [divmod(k, cols) for k, w in enumerate(cells)
+                                    if w != nodata and float(w) == low])
+
+    def test_a_world_file_that_cannot_be_written_leaves_the_mask(self):
+        self.put("F", "G.asc", "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 1 2")
+        self.folder(os.path.join("F", "N.bpw"))
+        r = self.run_nadir("F G 0 0 N")
+        self.assertEqual(r.rc, 0)
+        self.assertIn("\n\tWarning: the world file c:\\images\\F\\N.bpw cannot be written; the mask is "
+                      "saved without it.\n\n\n\tPixels at the min value", r.stdout)
+        self.assertTrue(r.exists("F", "N.bmp"))
+        self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "N.bmp", "N.bpw"])
+        self.assertTrue(os.path.isdir(r.path("F", "N.bpw")))
+
+
+if __name__ == "__main__":
+    unittest.main()
