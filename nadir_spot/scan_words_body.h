@@ -2,11 +2,12 @@
 // x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers) and once for processors
 // with AVX2 and BMI2 (SCAN_WIDE 1), in a namespace of its own each time.
 // The text is taken in stretches of STRETCH bytes, in two steps. First the
-// blanks of 32 bytes at a time give a bit a byte, and the bits where a word
-// starts and where one stops are listed: no branch depends on the words.
-// Then each word listed is checked and converted on its own, in a loop
-// whose only branch is the rare word of another shape, so the processor
-// works on several words at once.
+// blanks of 32 bytes at a time give a bit a byte, and the places where
+// words start, and where they stop, are listed: no branch depends on the
+// words. Then each word listed is checked and converted on its own, in a
+// loop whose only branch is the rare word of another shape, so that the
+// processor works on several words at once. A word whose blank after it is
+// not in the stretch waits for the next one.
 
 // The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
 inline uint32_t blanks(const char *q)
@@ -92,14 +93,27 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         // The blocks of the stretch, all before end.
         const ptrdiff_t room = (end - base) / 32;
         const int blocks = room < STRETCH / 32 ? static_cast<int>(room) : STRETCH / 32;
-        int listed = 0, stopped = 0;
-        uint32_t before = 1;  // the byte before base is no word's
+        // Where words start; and whether two blanks follow each other
+        // anywhere: if not, each word stops one byte before the next starts.
+        uint32_t blank[STRETCH / 32];
+        int listed = 0;
+        uint32_t before = 1, doubled = 0;  // the byte before base is no word's
         for (int j = 0; j < blocks; j++) {
-            const uint32_t blank = blanks(base + 32 * j);
-            const uint32_t blank_before = blank << 1 | before;
-            listed = list_bits(~blank & blank_before, 32 * j, starts, listed);
-            stopped = list_bits(blank & ~blank_before, 32 * j, stops, stopped);
-            before = blank >> 31;
+            blank[j] = blanks(base + 32 * j);
+            listed = list_bits(~blank[j] & (blank[j] << 1 | before), 32 * j, starts, listed);
+            doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
+            before = blank[j] >> 31;
+        }
+        int stopped = listed - 1;
+        if (doubled) {
+            before = 1;
+            stopped = 0;
+            for (int j = 0; j < blocks; j++) {
+                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), 32 * j, stops, stopped);
+                before = blank[j] >> 31;
+            }
+        } else {
+            for (int i = 0; i < stopped; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
         }
         // The words whose blank after them is in the stretch, in order.
         const int words = stopped < n - k ? stopped : n - k;
