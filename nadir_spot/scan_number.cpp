@@ -1,6 +1,7 @@
 #include "scan_number.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
