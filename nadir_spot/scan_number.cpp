@@ -60,8 +60,8 @@ const char *scan_number_slow(const char *p, const char *end, double *out)
 }
 
 // scan_words: the vector way on x86-64 (MinGW's Windows build keeps to the
-// exact path alone), where doubles are evaluated as doubles.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
+// exact path alone).
+#ifdef SCAN_WORDS_VECTOR
 
 #include <immintrin.h>
 
@@ -149,7 +149,5 @@ int scan_words(const char **p, const char *end, double *out, int n)
 #else
 
 bool scan_detail::wide_vectors = false;
-
-int scan_words(const char **, const char *, double *, int) { return 0; }
 
 #endif
