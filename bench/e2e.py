@@ -2,7 +2,7 @@
 """Whole-job timings of nadir_spot on generated models, beside the tools people would
 otherwise use for the same job when they are installed.
 
-usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR] [--compare DIR]
+usage: bench/e2e.py [--lines N] [--cols N] [--runs N] [--peers] [--build DIR] [--compare [DIR]]
                    [--pause S] [--only 16-bit|32-bit|ASCII]
 
 Generates (once, cached) a terrain model of lines x columns in the three input formats,
@@ -15,7 +15,10 @@ python3-gdal, python3-numpy, python3-pil), and by the yardsticks of bench/least_
 programs take turns run after run, in an order shuffled each round, so that a change in the
 machine's load falls on all of them; the last column is each one's time over nadir_spot's.
 --compare DIR adds the nadir_spot of another build folder (an earlier version, say) to the
-turns.
+turns; --compare alone adds the program built with small pages only and with huge pages only
+(build-bench/bench/nadir_spot_*_pages) and prints, under each model, nadir_spot's time over
+the better of the two: how far its choice of pages is from the better fixed kind on this host.
+The column "worst/med" is each program's slowest run over its median.
 
 Every program is timed in two conditions, each printed as a table of its own: back to back,
 and after S idle seconds before every run (--pause, default 5, as a person typing the
@@ -33,6 +36,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+FIXED_PAGES = "the builds with one kind of pages"  # --compare given alone
 ROOT = os.path.dirname(HERE)
 
 # Answers: folder, model, format, depth, (key), unit, locate yes, image name.
@@ -96,7 +100,7 @@ def timed(argv, stdin=None, cwd=None):
 
 def interleaved(runs, programs, pause=0.0):
     """programs: (name, argv, stdin, cwd) tuples, run in turn runs times, each after pause
-    idle seconds: (name, median wall s, largest peak MB) each."""
+    idle seconds: (name, median wall s, largest peak MB, slowest wall s) each."""
     walls = [[] for _ in programs]
     peaks = [[] for _ in programs]
     # The order changes from round to round: a run is cheaper right after a program that
@@ -114,7 +118,7 @@ def interleaved(runs, programs, pause=0.0):
     if os.environ.get("E2E_ALL"):
         for p, w in zip(programs, walls):
             print("    %-22s %s" % (p[0], " ".join("%.3f" % x for x in w)), file=sys.stderr)
-    return [(p[0], statistics.median(w), max(m)) for p, w, m in zip(programs, walls, peaks)]
+    return [(p[0], statistics.median(w), max(m), max(w)) for p, w, m in zip(programs, walls, peaks)]
 
 
 def have(cmd):
@@ -131,7 +135,9 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--peers", action="store_true")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
-    ap.add_argument("--compare", help="another build folder whose nadir_spot runs in turn too")
+    ap.add_argument("--compare", nargs="?", const=FIXED_PAGES,
+                    help="another build folder whose nadir_spot runs in turn too; alone: the builds "
+                         "with small pages only and with huge pages only")
     ap.add_argument("--work", default="/tmp/nadir_bench")
     ap.add_argument("--only", choices=["16-bit", "32-bit", "ASCII"], help="one kind of model")
     ap.add_argument("--pause", type=float, default=5.0,
@@ -139,11 +145,13 @@ def main():
     a = ap.parse_args()
 
     nadir = os.path.join(os.path.abspath(a.build), "nadir_spot")
-    if a.compare:
+    if a.compare and a.compare != FIXED_PAGES:
         a.compare = os.path.abspath(a.compare)
     gen = os.path.join(ROOT, "build-bench", "bench", "make_models")
     least = os.path.join(ROOT, "build-bench", "bench", "least_work")
-    if not os.path.exists(gen) or not os.path.exists(least):
+    fixed = [(kind + " pages only", os.path.join(ROOT, "build-bench", "bench", "nadir_spot_%s_pages" % kind))
+             for kind in ("small", "huge")] if a.compare == FIXED_PAGES else []
+    if not all(os.path.exists(p) for p in [gen, least] + [f[1] for f in fixed]):
         subprocess.run(["cmake", "--preset", "bench"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
         subprocess.run(["cmake", "--build", "--preset", "bench"], cwd=ROOT, check=True,
                        stdout=subprocess.DEVNULL)
@@ -168,9 +176,10 @@ def main():
         path = os.path.join(models, name)
         subprocess.run(["cat", path], stdout=subprocess.DEVNULL)  # warm the cache
         programs = [("nadir_spot", [nadir], answers, work)]
-        if a.compare:
+        if a.compare and not fixed:
             programs.append(("nadir_spot (compare)", [os.path.join(a.compare, "nadir_spot")], answers,
                              work))
+        programs += [(name, [path], answers, work) for name, path in fixed]
         if a.peers:
             target = path
             if name.endswith(".raw"):
@@ -195,15 +204,19 @@ def main():
         print("model %d x %d (%.0f M cells), median of %d runs, warm page cache, %s" %
               (a.lines, a.cols, cells / 1e6, a.runs,
                "%g idle seconds before each run" % pause if pause else "back to back"))
-        print("%-12s %-22s %9s %9s %10s %11s %8s" % ("model", "program", "wall s", "MB/s", "peak MB",
-                                                      "peak B/cell", "x nadir"))
+        print("%-12s %-22s %9s %9s %10s %11s %8s %9s" % ("model", "program", "wall s", "MB/s", "peak MB",
+                                                           "peak B/cell", "x nadir", "worst/med"))
         sys.stdout.flush()
         for kind, size_mb, programs in jobs:
             rows = interleaved(a.runs, programs, pause)
             ours = rows[0][1]
-            for prog, wall, peak in rows:
-                print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f" % (
-                    kind, prog, wall, size_mb / wall, peak, peak * 1048576 / cells, wall / ours))
+            for prog, wall, peak, slowest in rows:
+                print("%-12s %-22s %9.3f %9.0f %10.0f %11.2f %8.2f %9.2f" % (
+                    kind, prog, wall, size_mb / wall, peak, peak * 1048576 / cells, wall / ours,
+                    slowest / wall))
+            if fixed:
+                print("%-12s nadir_spot over the better fixed kind of pages: %.2f" % (
+                    kind, ours / min(r[1] for r in rows if r[0].endswith("pages only"))))
             sys.stdout.flush()
         print()
 

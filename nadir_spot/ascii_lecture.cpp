@@ -1,6 +1,7 @@
 // ascii_lecture: a text grid (header, then nb_lig lines of nb_col decimal
 // altitudes in metres) into dtab. The file is read in large blocks and
-// every value goes through scan_number: no formatted read per value.
+// the values go through scan_words and scan_number: no formatted read per
+// value.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,10 @@ const size_t BLOCK = size_t(1) << 20;
 // run wherever it is, so a word never reads differently by where it falls.
 const ptrdiff_t LONGEST_WORD = 4096;
 
-char buf[BLOCK + LONGEST_WORD + 1];
+// The buffer, with 16 bytes before it that scan_words may read.
+char buf_space[16 + BLOCK + LONGEST_WORD + 1];
+char *const buf = buf_space + 16;
+const size_t BUF_BYTES = BLOCK + LONGEST_WORD + 1;
 const char *cur, *lim;   // the unread bytes of buf, then a NUL (no blank)
 bool at_eof;             // nothing more to read after lim
 long long bytes_before;  // bytes of the file before buf[0]
@@ -36,7 +40,7 @@ void refill(void)
     size_t keep = static_cast<size_t>(lim - cur);
     bytes_before += cur - buf;
     memmove(buf, cur, keep);
-    size_t want = sizeof buf - 1 - keep;
+    size_t want = BUF_BYTES - 1 - keep;
     size_t got = fread(buf + keep, 1, want, f1);
     if (got < want) {
         if (ferror(f1)) stop_run(1, MSG_GRID_UNREADABLE);
@@ -212,8 +216,9 @@ void read_header(void)
 }
 
 // The values, line by line. Each must be a whole word of at most
-// LONGEST_WORD bytes that reads as a number; the buffer always holds such a
-// word, and the byte after it, before it is scanned. The
+// LONGEST_WORD bytes that reads as a number. scan_words takes the common
+// words, each whole with the blank after it; for any other word the buffer
+// holds it whole, and the byte after it, before it is scanned. The
 // position lives in a local while a line is read (the global one is kept
 // for the calls that move the buffer), and blanks are skipped up to the
 // NUL after the unread bytes without a bound check.
@@ -228,6 +233,10 @@ CLONES void read_values(void)
         double *row = dtab[l];
         const char *p = cur;
         for (int c = 0; c < n; c++) {
+            // The common words several at a time; the word they stop at
+            // (another shape, or near the end of the buffer) the exact way.
+            c += scan_words(&p, lim, row + c, n - c);
+            if (c == n) break;
             while (is_space(*p)) p++;
             if (lim - p <= LONGEST_WORD && !at_eof) {
                 cur = p;

@@ -1,6 +1,7 @@
 #include "scan_number.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -57,3 +58,96 @@ const char *scan_number_slow(const char *p, const char *end, double *out)
     }
     return scan_with_strtod(p, end, out);
 }
+
+// scan_words: the vector way on x86-64 (MinGW's Windows build keeps to the
+// exact path alone).
+#ifdef SCAN_WORDS_VECTOR
+
+#include <immintrin.h>
+
+namespace {
+
+using scan_detail::digits_value;
+using scan_detail::load8;
+
+const int NO_POINT = 16;  // f, the digits after the point, of a word without one
+const int STRETCH = 512;  // bytes listed at a time: 16 blocks of 32
+
+// The tables of both ways, indexed by f (0 to 15, or NO_POINT) or by a
+// count of digits (1 to 15).
+struct Tables {
+    // The shuffle that takes out the point f bytes before the end of 16.
+    alignas(16) signed char close_point[17][16];
+    // The last n bytes of 16 kept: as bytes, and as two words, the last
+    // eight bytes first.
+    alignas(16) unsigned char last_bytes[17][16];
+    uint64_t last_words[17][2];
+    double divisor[17];  // 10^f, exact; 1 without a point
+};
+
+constexpr Tables make_tables()
+{
+    Tables t{};
+    for (int n = 0; n <= 16; n++) {
+        const int point = 15 - n;  // the point's place for f == n
+        for (int i = 0; i < 16; i++) {
+            t.close_point[n][i] = static_cast<signed char>(n == NO_POINT || i > point ? i
+                                                           : i > 0                    ? i - 1
+                                                                                      : -128);
+            t.last_bytes[n][i] = i >= 16 - n ? 0xff : 0;
+            if (i >= 16 - n) t.last_words[n][i < 8 ? 1 : 0] |= uint64_t(0xff) << (8 * (i % 8));
+        }
+        double p = 1.0;
+        for (int e = 0; e < n && n != NO_POINT; e++) p *= 10.0;
+        t.divisor[n] = p;
+    }
+    return t;
+}
+
+constexpr Tables tables = make_tables();
+
+bool processor_has_avx2(void)
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+
+}  // namespace
+
+namespace scan_sse2 {
+#define SCAN_WIDE 0
+#include "scan_words_body.h"
+#undef SCAN_WIDE
+}  // namespace scan_sse2
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi,bmi2,popcnt")
+#endif
+namespace scan_avx2 {
+#define SCAN_WIDE 1
+#include "scan_words_body.h"
+#undef SCAN_WIDE
+}  // namespace scan_avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+bool scan_detail::wide_vectors = processor_has_avx2();
+
+int scan_words(const char **p, const char *end, double *out, int n)
+{
+    return scan_detail::wide_vectors ? scan_avx2::scan_run(p, end, out, n)
+                                     : scan_sse2::scan_run(p, end, out, n);
+}
+
+#else
+
+bool scan_detail::wide_vectors = false;
+
+#endif

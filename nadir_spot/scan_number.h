@@ -24,6 +24,23 @@ inline const char *scan_number(const char *p, const char *end, double *out);
 // decimal text, strtod for the rest.
 const char *scan_number_slow(const char *p, const char *end, double *out);
 
+// The values of up to n words from *p on, several at a time, into out[0],
+// out[1]...; returns how many, with *p moved past the last one read. Only
+// the common words are taken: an optional sign, then 1 to 15 digits with at
+// most one point among them, then a blank before end. The first other
+// word, or one whose blank after it is not among the whole 32-byte blocks
+// before end, stops it at or before that word, for scan_number to read: the
+// values are strtod's either way. *p must be at a blank or at a word with a
+// blank (or nothing) before it; the 16 bytes before *p must be readable.
+// On x86-64 (but Windows) it uses SSE2 and, where the processor has them,
+// AVX2 and BMI2; elsewhere it takes no word and returns 0.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
+#define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision
+int scan_words(const char **p, const char *end, double *out, int n);
+#else
+inline int scan_words(const char **, const char *, double *, int) { return 0; }
+#endif
+
 // The fast path reads the number's first eight bytes at once and converts
 // its digits without a loop: up to 7 digits, with or without a point among
 // them, when the byte that ends the number is among those eight.
@@ -48,7 +65,7 @@ inline uint64_t non_digits(uint64_t w)
     return (((x & 0x7f7f7f7f7f7f7f7fu) + 0x7676767676767676u) | x) & 0x8080808080808080u;
 }
 
-// The value of the first n digits of w, 1 <= n <= 7. Shifted up to end at
+// The value of the first n digits of w, 1 <= n <= 8. Shifted up to end at
 // the top byte (the bytes below act as leading zeros), byte k holds the k-th
 // of eight digits d0..d7, most significant first. v * 10 + (v >> 8) leaves
 // the pairs d0d1, d2d3, d4d5 and d6d7 in bytes 0, 2, 4 and 6 (at most 99:
@@ -66,6 +83,10 @@ inline uint64_t digits_value(uint64_t w, int n)
 
 // Powers of ten up to 1e6, exact doubles.
 const double exact_pow10[7] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+
+// Whether scan_words uses AVX2: set at start from the processor; the tests
+// clear it to check the SSE2 way as well.
+extern bool wide_vectors;
 
 }  // namespace scan_detail
 

@@ -1,5 +1,6 @@
 #include "nrutil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -42,10 +43,14 @@ struct Region {
 };
 Region regions[32];  // a few matrices live at once; beyond, lines of their own
 int region_count;
-double small_cost = -1;  // seconds a byte of small pages; negative: unknown
+#ifndef NRUTIL_PAGES
+#define NRUTIL_PAGES -1  // a bench build's fixed kind of pages: 0 small, 1 huge
+#endif
+int pinned_pages = NRUTIL_PAGES;  // -1: as chosen
 
 #if REGIONS
 const size_t HUGE_PAGE = size_t(2) << 20, SMALL_PAGE = 4096;
+PageChoice pages;  // the process's choice, carried from region to region
 
 // Faults n bytes in at p, writing each page once (some hosts defer a small
 // page's cost to its first write): the seconds it took, -1 without memory.
@@ -61,30 +66,20 @@ double take(char *p, size_t n)
     return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
 }
 
-// Which pages are cheaper differs from host to host and from minute to
-// minute (a virtual machine's host may have taken back the memory huge pages
-// come from), so it is tried: huge pages a step at a time while a step costs
-// at most twice the same bytes of small pages, timed alike once a process (a
-// timing can be off that much, and a wrong switch costs more than a wrong
-// stay); small pages for the rest of the region. Each region tries anew.
+// Faults a region in a huge page's worth (a step) at a time, each step of
+// the kind next_pages chose from the timings before, or the pinned kind.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
-    size_t done = 0;
+    for (size_t done = 0, step;; done += step) {
+        step = std::min(n - done, HUGE_PAGE);
+        if (pinned_pages >= 0) pages.huge = pinned_pages;
 #ifdef MADV_HUGEPAGE
-    bool huge = n >= 2 * HUGE_PAGE;
-    if (huge && small_cost < 0) {  // the first huge page's worth in small pages
-        done = HUGE_PAGE;
-        madvise(p, done, MADV_NOHUGEPAGE);
-        if ((small_cost = take(p, done) / double(done)) < 0) return false;
-    }
-    huge = huge && madvise(p + done, n - done, MADV_HUGEPAGE) == 0;
-    for (double t; huge && n - done >= HUGE_PAGE; done += HUGE_PAGE) {
-        if ((t = take(p + done, HUGE_PAGE)) < 0) return false;
-        huge = t <= 2 * small_cost * double(HUGE_PAGE);
-    }
-    madvise(p + done, n - done, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+        madvise(p + done, n - done, pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
 #endif
-    return take(p + done, n - done) >= 0;
+        double t = take(p + done, step);
+        if (t < 0 || step < HUGE_PAGE) return t >= 0;
+        pages = next_pages(pages, t);
+    }
 }
 #endif
 
@@ -107,10 +102,7 @@ char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nline
     char *raw = static_cast<char *>(m), *base = raw + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));
     if (base > raw) munmap(raw, size_t(base - raw));  // base on a huge page boundary, the ends given back
     munmap(base + size, size_t(raw + HUGE_PAGE - base));
-    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) {
-        munmap(base, size);
-        return nullptr;
-    }
+    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) return munmap(base, size), nullptr;
     for (size_t i = 0; LINE_GAP && i < n; i++) ASAN_POISON_MEMORY_REGION(base + i * s + line_bytes, LINE_GAP);
     ASAN_POISON_MEMORY_REGION(base + used, size - used);
     regions[region_count++] = Region{base, size, s, n};
@@ -177,7 +169,38 @@ T *new_vector(int NbCol)
 }  // namespace
 
 int regions_in_use(void) { return REGIONS ? region_count : -1; }
-void regions_small_cost(double seconds_per_byte) { small_cost = seconds_per_byte; }
+
+void regions_pin_pages(int kind) { pinned_pages = kind; }
+
+// Which pages are cheaper differs from host to host and from minute to
+// minute (a virtual machine's host takes back the free memory huge pages come
+// from; pages freed moments before are cheap to take again), so both are
+// timed, a step at a time, each kind judged on the lowest of its latest
+// PAGE_TIMINGS timings: a timing thrown high (the core lent to another
+// process) counts for nothing, a lasting rise shows within that many steps.
+// A kind's first PAGE_TIMINGS steps after the other can only show it cheaper:
+// they may pay for what the other left (small pages after huge ones, backed
+// afresh by the host). The kinds take turns until each has two timings; then
+// the cheaper goes on, the other timed again once the steps since cost
+// PROBE_SHARE times its judged cost (so adding about 1/PROBE_SHARE).
+PageChoice next_pages(PageChoice c, double seconds)
+{
+    const double PROBE_SHARE = 16;
+    auto lowest = [](const double *t) {  // the timings held come first; 0: none
+        return t[0] ? *std::min_element(t, std::find(t, t + PAGE_TIMINGS, 0.0)) : 0;
+    };
+    int k = c.huge, o = 1 - k;
+    if (c.stint++ >= PAGE_TIMINGS || !c.seen[k][1] || seconds < lowest(c.seen[k])) {
+        std::copy_backward(c.seen[k], c.seen[k] + PAGE_TIMINGS - 1, c.seen[k] + PAGE_TIMINGS);
+        c.seen[k][0] = seconds;
+    }
+    double mine = lowest(c.seen[k]), other = lowest(c.seen[o]);
+    c.spent += mine;
+    bool turns = !c.seen[o][1] || !c.seen[k][1];
+    c.huge = turns ? (c.seen[o][1] ? k : o) : other < mine || c.spent >= PROBE_SHARE * other ? o : k;
+    if (c.huge != k) c.spent = 0, c.stint = 0;
+    return c;
+}
 
 float **fmatrice(int NbCol, int NbLig) { return new_matrix<float>(NbCol, NbLig); }
 unsigned char **ucmatrice(int NbCol, int NbLig) { return new_matrix<unsigned char>(NbCol, NbLig); }

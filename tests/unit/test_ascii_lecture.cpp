@@ -2,9 +2,11 @@
 // across block boundaries, and the stops for damaged grids, bad words shown
 // as the bytes they are. (What the search makes of the values, no-data
 // cells included, is tested in test_kernels.cpp and e2e/test_search.py.)
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,14 @@ namespace {
 using ::testing::ExitedWithCode;
 
 const char *STANDARD = "ncols 3\nnrows 2\nxllcorner 10.5\nyllcorner -20\ncellsize 25\nNODATA_value -9999\n";
+
+// A word as a regular expression matching it alone.
+std::string quoted(const std::string &word)
+{
+    std::string r;
+    for (char ch : word) r += std::string(isalnum(static_cast<unsigned char>(ch)) ? "" : "\\") + ch;
+    return r;
+}
 
 class AsciiLecture : public ReaderTest {
 protected:
@@ -142,12 +152,18 @@ TEST_F(AsciiLecture, ValuesAcrossBlockBoundariesAndLongBlankRuns)
         for (int c = 0; c < C; c++) {
             int v = rand() % 2000000 - 1000000;
             char word[32];
-            snprintf(word, sizeof word, "%d.%02d", v / 100, std::abs(v % 100));
+            // Mostly the common shape, read several at a time; now and then
+            // one the exact way takes (an exponent, a '+', 17 digits).
+            const char *shape = c % 13 == 5   ? "%d.%02de-1"
+                                : c % 29 == 3 ? "+%d.%02d"
+                                : c % 31 == 7 ? "%d.%02d00000000001"
+                                              : "%d.%02d";
+            snprintf(word, sizeof word, shape, c % 29 == 3 ? std::abs(v / 100) : v / 100, std::abs(v % 100));
             want.push_back(strtod(word, nullptr));
             text += word;
             text += (c % 97 == 0) ? std::string(static_cast<size_t>(1 + rand() % 5000), ' ') : " ";
         }
-        text += "\n";
+        text += l % 2 ? "\r\n" : "\n";
     }
     for (bool memory : {false, true}) {
         TearDown();
@@ -244,6 +260,21 @@ TEST_F(AsciiLecture, DamagedGridsStopWithWhereAndWhat)
                 ExitedWithCode(1), bad.message)
                 << bad.text;
         }
+    // A bad word among many good ones, where the values are read several
+    // at a time, stops at its own line and column.
+    std::string row;
+    for (int c = 0; c < 40; c++) row += "1234.56 ";
+    for (const char *word : {"1.2.3", "12-", "--5", "+-1", ".", "-", "1234.56x", "12345678901234567890x"}) {
+        std::string text = "ncols 40\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n" +
+                           row + "\n" + row.substr(0, 8 * 36) + word + " " + row.substr(0, 8 * 3) + "\n";
+        EXPECT_EXIT(
+            {
+                model_memory(text);
+                die(ascii_lecture, "");
+            },
+            ExitedWithCode(1), "Grid line 2, column 37: \"" + quoted(word) + "\" is not a number")
+            << word;
+    }
     // A NUL byte is no separator.
     EXPECT_EXIT(
         {

@@ -1,5 +1,7 @@
 // The grid's number scanner against strtod: same value bit for bit, same
-// stopping place, on hand-picked boundaries and a large randomized set.
+// stopping place, on hand-picked boundaries and a large randomized set;
+// and the words read several at a time (scan_words, both of its ways)
+// against strtod word by word, wherever they fall in the vector lanes.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "scan_number.h"
 
@@ -220,6 +223,136 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         snprintf(text, sizeof text, formats[i % 8], v);
         if (!same_as_strtod(text)) {
             EXPECT_TRUE(same_as_strtod(text));
+            failures++;
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+// Reads the words of text as the grid reader does: scan_words for as many
+// as it takes (at most row at a time), scan_number for the word it stops
+// at. The text lies in a buffer of its exact size with 16 bytes before it
+// (the sanitizers catch a read past either), after skip bytes of that
+// buffer's start, so a word falls at every place of a 16- or 32-byte lane.
+// Every value must be strtod's for its word, and scan_words must never take
+// a word strtod does not read whole: it stops at or before the first one.
+::testing::AssertionResult words_as_strtod(const std::string &text, int row)
+{
+    std::vector<std::string> words;
+    for (size_t i = 0; i < text.size();) {
+        size_t j = i;
+        while (j < text.size() && !strchr(" \t\n\v\f\r", text[j])) j++;
+        if (j > i) words.push_back(text.substr(i, j - i));
+        i = j + 1;
+    }
+    const bool has_wide = scan_detail::wide_vectors;
+    for (bool wide : {false, true}) {
+        if (wide && !has_wide) continue;
+        scan_detail::wide_vectors = wide;
+        char *buf = static_cast<char *>(malloc(16 + text.size() + 1));
+        memset(buf, '7', 16);  // digits before the text are no word of it
+        memcpy(buf + 16, text.data(), text.size());
+        const char *p = buf + 16, *end = buf + 16 + text.size();
+        std::vector<double> got(words.size() + 1);
+        std::string fault;
+        size_t c = 0;
+        while (c < words.size() && fault.empty()) {
+            int want = static_cast<int>(words.size() - c) < row ? static_cast<int>(words.size() - c) : row;
+            const char *before = p;
+            int taken = scan_words(&p, end, &got[c], want);
+            for (int i = 0; i < taken && fault.empty(); i++) {
+                char *stop;
+                strtod(words[c + static_cast<size_t>(i)].c_str(), &stop);
+                if (*stop) fault = "took \"" + words[c + static_cast<size_t>(i)] + "\", not a whole number";
+            }
+            if (taken < 0 || taken > want || p < before) fault = "moved back or took too many";
+            c += static_cast<size_t>(taken);
+            if (c == words.size() || !fault.empty()) break;
+            while (p < end && strchr(" \t\n\v\f\r", *p)) p++;
+            const char *q = scan_number(p, end, &got[c]);
+            if (q != p + words[c].size()) break;  // a word that is no number: the reader stops there
+            p = q;
+            c++;
+        }
+        scan_detail::wide_vectors = has_wide;
+        free(buf);
+        for (size_t i = 0; i < c && fault.empty(); i++) {
+            double want = strtod(words[i].c_str(), nullptr);
+            if (bits(got[i]) != bits(want)) {
+                char msg[128];
+                snprintf(msg, sizeof msg, "expected %a, got %a", want, got[i]);
+                fault = "\"" + words[i] + "\": " + msg;
+            }
+        }
+        if (!fault.empty())
+            return ::testing::AssertionFailure()
+                   << fault << (wide ? " (AVX2)" : " (SSE2)") << " in \"" << text << "\"";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
+{
+    // The word under test follows skip blanks and a neighbour, and is
+    // followed by enough words that the vector way runs over it.
+    // clang-format off
+    const char *shapes[] = {
+        "1234.56", "-1234.56", "+1234.56", "0", "-0", "+0", "-0.00", ".5", "-.5", "+.5", "5.", "-5.",
+        "123456789012345", "-123456789012345", "12345678901234.5", ".123456789012345", "1234567.89012345",
+        "1234567890123456", "-1234567890123456", "1234567890123.456", "12345678901234567", ".1234567890123456",
+        "1.2345678901234567", "9007199254740993", "0.1", "0.30000000000000004", "000000000000001",
+        "1e5", "-1.5E-3", "2.5e+10", "1e22", "1e23", "0x1p3", "inf", "-nan", "1.2.3", "12a", "-", "+", ".",
+        "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9"};
+    // clang-format on
+    std::string filler;
+    for (int i = 0; i < 12; i++) filler += " 1644.57 -12.5 7";
+    for (const char *shape : shapes)
+        for (int skip = 0; skip < 40; skip++)
+            for (const char *blank : {" ", "\n", "\r\n", "\t \v\f"}) {
+                std::string text =
+                    std::string(static_cast<size_t>(skip), ' ') + "3.25" + blank + shape + blank;
+                EXPECT_TRUE(words_as_strtod(text + filler, 1000));
+                // The word last before the end of the text, and a row
+                // ending at it.
+                EXPECT_TRUE(words_as_strtod(filler + " " + text, 1000));
+                EXPECT_TRUE(words_as_strtod(filler + " " + text + filler, 25));
+            }
+}
+
+TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
+{
+    // Runs of words of the common shapes with others among them, any
+    // blanks between, rows of any length: values stop and start again at
+    // every place of the lanes and of the text's end.
+    std::mt19937_64 rng(23);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char *blanks[] = {" ", "\n", "\t", " ", "\r\n", "  ", "\t", " \n"};
+    int failures = 0;
+    for (int i = 0; i < 20000 && failures < 10; i++) {
+        std::string text;
+        int words = 1 + pick(60);
+        int kinds = pick(2) ? 3 : 8;  // single blanks only, as most grids, or any
+        for (int w = 0; w < words; w++) {
+            std::string word;
+            if (pick(12) == 0) {
+                word = random_decimal(rng);
+                if (word.empty() || strchr(" x.e+-0:/", word.back())) word += "1";
+            } else {
+                if (pick(6) == 0) word += pick(4) ? '-' : '+';
+                int digits = pick(4) ? 1 + pick(8) : 1 + pick(18);
+                int point = pick(3) ? pick(digits + 1) : -1;
+                for (int d = 0; d < digits; d++) {
+                    if (d == point) word += '.';
+                    word += static_cast<char>('0' + pick(10));
+                }
+                if (point == digits) word += '.';
+            }
+            text += word;
+            text += blanks[pick(kinds)];
+        }
+        if (pick(2)) text.pop_back();  // the last word ends the text
+        if (!words_as_strtod(text, 1 + pick(70))) {
+            EXPECT_TRUE(words_as_strtod(text, 1 + pick(70)));
             failures++;
         }
     }

@@ -1,0 +1,162 @@
+// The body of scan_words, included twice by scan_number.cpp: once for any
+// x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers) and once for processors
+// with AVX2 and BMI2 (SCAN_WIDE 1), in a namespace of its own each time.
+// The text is taken in stretches of STRETCH bytes, in two steps. First the
+// blanks of 32 bytes at a time give a bit a byte, and the places where
+// words start, and where they stop, are listed: no branch depends on the
+// words. Then each word listed is checked and converted on its own, in a
+// loop whose only branch is the rare word of another shape, so that the
+// processor works on several words at once. A word whose blank after it is
+// not in the stretch waits for the next one.
+
+// The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
+inline uint32_t blanks(const char *q)
+{
+#if SCAN_WIDE
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(q));
+    const __m256i control = _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8('\t' - 1)),
+                                             _mm256_cmpgt_epi8(_mm256_set1_epi8('\r' + 1), c));
+    return static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_or_si256(control, _mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')))));
+#else
+    uint32_t m = 0;
+    for (int half = 0; half < 2; half++) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 16 * half));
+        const __m128i control = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('\t' - 1)),
+                                              _mm_cmpgt_epi8(_mm_set1_epi8('\r' + 1), c));
+        m |= static_cast<uint32_t>(
+                 _mm_movemask_epi8(_mm_or_si128(control, _mm_cmpeq_epi8(c, _mm_set1_epi8(' ')))))
+             << (16 * half);
+    }
+    return m;
+#endif
+}
+
+// Appends the places of the set bits of bits, plus at, to list[n...];
+// returns the new count. Six are written whatever the count (the ones past
+// it are written over later, and list has room for them), so that no
+// branch depends on the count up to six words in 32 bytes.
+inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
+{
+    const int count = __builtin_popcount(bits);
+    for (int i = 0; i < 6; i++) {
+        list[n + i] = static_cast<unsigned short>(at + __builtin_ctz(bits | 0x80000000u));
+        bits &= bits - 1;
+    }
+    for (int i = 6; i < count; i++) {
+        list[n + i] = static_cast<unsigned short>(at + __builtin_ctz(bits));
+        bits &= bits - 1;
+    }
+    return n + count;
+}
+
+// The digits of a word, at most 15, as one whole number, from the 16
+// bytes that end with it: the point, if any, f digits before the end, taken
+// out by moving the bytes before it one place up, then the last nd bytes
+// kept.
+inline uint64_t mantissa(__m128i raw, int f, int nd)
+{
+#if SCAN_WIDE
+    __m128i x = _mm_sub_epi8(raw, _mm_set1_epi8('0'));
+    x = _mm_shuffle_epi8(x, _mm_load_si128(reinterpret_cast<const __m128i *>(tables.close_point[f])));
+    x = _mm_and_si128(x, _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[nd])));
+    // Digit pairs, then groups of four, then two groups of eight (sums of
+    // at most 99999999: no overflow), joined as integers.
+    x = _mm_maddubs_epi16(x, _mm_setr_epi8(10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1));
+    x = _mm_madd_epi16(x, _mm_setr_epi16(100, 1, 100, 1, 100, 1, 100, 1));
+    x = _mm_packs_epi32(x, x);
+    x = _mm_madd_epi16(x, _mm_setr_epi16(10000, 1, 10000, 1, 10000, 1, 10000, 1));
+    const uint64_t eights = static_cast<uint64_t>(_mm_cvtsi128_si64(x));
+    return (eights & 0xffffffffu) * 100000000u + (eights >> 32);
+#else
+    // The first 8 bytes in hi, the last 8 in lo, the first byte lowest.
+    uint64_t hi = static_cast<uint64_t>(_mm_cvtsi128_si64(raw));
+    uint64_t lo = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(raw, raw)));
+    const uint64_t *after = tables.last_words[f], *keep = tables.last_words[nd];
+    const uint64_t up_lo = lo << 8 | hi >> 56, up_hi = hi << 8;  // a place up: toward the end
+    lo = (lo & after[0]) | (up_lo & ~after[0]);
+    hi = (hi & after[1]) | (up_hi & ~after[1]);
+    // Bytes not kept become the character '0'.
+    const uint64_t zeros = 0x3030303030303030u;
+    lo = (lo & keep[0]) | (zeros & ~keep[0]);
+    hi = (hi & keep[1]) | (zeros & ~keep[1]);
+    return uint64_t(digits_value(hi, 8)) * 100000000u + digits_value(lo, 8);
+#endif
+}
+
+inline int scan_run(const char **pp, const char *end, double *out, int n)
+{
+    const char *base = *pp;  // at a blank, or at a word with a blank before it
+    int k = 0;
+    unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
+    while (k < n) {
+        // The blocks of the stretch, all before end.
+        const ptrdiff_t room = (end - base) / 32;
+        const int blocks = room < STRETCH / 32 ? static_cast<int>(room) : STRETCH / 32;
+        // Where words start; and whether two blanks follow each other
+        // anywhere: if not, each word stops one byte before the next starts.
+        uint32_t blank[STRETCH / 32];
+        int listed = 0;
+        uint32_t before = 1, doubled = 0;  // the byte before base is no word's
+        for (int j = 0; j < blocks; j++) {
+            blank[j] = blanks(base + 32 * j);
+            listed = list_bits(~blank[j] & (blank[j] << 1 | before), 32 * j, starts, listed);
+            doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
+            before = blank[j] >> 31;
+        }
+        int stopped = listed - 1;
+        if (doubled) {
+            before = 1;
+            stopped = 0;
+            for (int j = 0; j < blocks; j++) {
+                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), 32 * j, stops, stopped);
+                before = blank[j] >> 31;
+            }
+        } else {
+            for (int i = 0; i < stopped; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
+        }
+        // The words whose blank after them is in the stretch, in order.
+        const int words = stopped < n - k ? stopped : n - k;
+        for (int i = 0; i < words; i++) {
+            const char *s = base + starts[i];
+            const char *we = base + stops[i];
+            const bool minus = *s == '-';
+            s += minus || *s == '+';
+            const ptrdiff_t len = we - s;  // without the sign
+            if (len > 16 || len < 1) {
+                *pp = base + starts[i];
+                return k;
+            }
+            const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(we - 16));
+            const __m128i x = _mm_sub_epi8(raw, _mm_set1_epi8('0'));
+            const uint32_t in = 0xffff0000u >> len & 0xffffu;  // the bytes after the sign
+            const uint32_t digit = static_cast<uint32_t>(_mm_movemask_epi8(
+                                       _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x))) &
+                                   in;
+            const uint32_t point = in & ~digit;
+            // Digits and one point at most, 1 to 15 digits, nothing else.
+            const int nd = static_cast<int>(len) - (point ? 1 : 0);
+            if ((point & (point - 1)) || !digit || nd > 15 ||
+                (point && (static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(raw, _mm_set1_epi8('.')))) &
+                           in) != point)) {
+                *pp = base + starts[i];
+                return k;
+            }
+            const int f = point ? 15 - __builtin_ctz(point) : NO_POINT;
+            // At most 15 digits: the mantissa is below 10^15 < 2^53, and
+            // the power of ten 10^f (f <= 15 < 23) is a double too, both
+            // exact; the one division rounds their quotient correctly, as
+            // strtod rounds the decimal value, and a sign flips exactly.
+            const double v = static_cast<double>(mantissa(raw, f, nd)) / tables.divisor[f];
+            out[k++] = minus ? -v : v;
+        }
+        if (words > 0)
+            base += stops[words - 1];  // the blank after the last word read
+        else if (listed == 0 && blocks > 0)
+            base += 32 * blocks;  // blanks only
+        else
+            break;  // a word longer than the stretch, or the end near
+    }
+    *pp = base;
+    return k;
+}
