@@ -23,7 +23,6 @@
 #include "console.h"
 #include "image.h"
 #include "nadir_spot.h"
-#include "nrutil.h"
 
 namespace fuzz {
 
@@ -145,23 +144,8 @@ inline int run_program(void (*steps)(void), const char *answers, size_t size)
 // Everything the run took given back, and the program state as at start.
 inline void reset_state()
 {
-    console_input_memory("", 0);  // frusmatrice's key: no wait
-    frdmatrice(dtab, nb_lig);
-    frimatrice(itab, nb_lig);
-    frusmatrice(jtab, nb_lig);
-    frucmatrice(tab_bin, nb_lig);
-    dtab = nullptr;
-    itab = nullptr;
-    jtab = nullptr;
-    tab_bin = nullptr;
-    free_line_extremes();
-    if (f1) fclose(f1);
-    if (f1d) fclose(f1d);
-    f1 = f1d = nullptr;
-    nb_lig = nb_col = format = itype = mind = maxd = 0;
-    dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
-    descr_OK = false;
-    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
+    console_input_memory("", 0);  // frusmatrice's key, after a stop in a 16-bit read: no wait
+    ::reset_state();
 }
 
 // A descriptor the program wrote must be whole: six numbers, the first two
@@ -191,7 +175,8 @@ inline bool left_out(double v) { return v != v || (format == 0 && v == nodata); 
 
 // A mask the program saved must be whole and mark exactly the cells at the
 // lowest altitude of those not left out (no cell for an empty model or one
-// without such cells).
+// without such cells). The rule is the per-line pass's (kernels.h), written
+// again here on its own: a change to what counts must be made in both.
 inline bool right_mask(const std::string &path)
 {
     Color32 *pal = nullptr;
@@ -246,8 +231,9 @@ inline bool right_world_file(const std::string &path, const std::vector<std::str
 
 // After a run: the files of the layout are all there, and what the run
 // added is a whole descriptor, a right mask or its right world file,
-// nothing else (no temporary file, no half-made descriptor). The added files are then removed, so that
-// every run starts from the same layout.
+// nothing else (no temporary file, no half-made descriptor): a new kind of
+// file the program writes must be known here. The added files are then
+// removed, so that every run starts from the same layout.
 inline void check_and_clean(const std::vector<std::string> &layout)
 {
     std::vector<std::string> names = folder_entries();

@@ -1,6 +1,7 @@
 // dem_lecture: a raw raster of 16-bit unsigned or 32-bit signed
 // little-endian samples, nb_lig rows of nb_col, into itab and then dtab in
-// metres; writes the descriptor that opening() could not find.
+// metres, each line's extremes taken as it is converted (the per-line pass,
+// kernels.h); writes the descriptor that opening() could not find.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -110,7 +111,7 @@ void convert(int dyn_scale)
 // the analysis goes on either way.
 void complete_descriptor(int sample_bytes)
 {
-    char native[128];
+    char native[PATH_TEXT];
     NewFile nf;
     bool made = new_file_open(&nf, native_path(descr_new, native), "w", false);
     if (made) {

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "nadir_spot.h"
+#include "nrutil.h"
+
 namespace {
 
 // Running extremes of floating-point cells go through LANES accumulators,
@@ -151,4 +154,24 @@ CLONES void grid_line_stats(const double *row, int n, double nodata, double *low
 CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
 {
     for (int c = 0; c < n; c++) mask[c] = row[c] == v ? 1 : 255;
+}
+
+void free_line_extremes(void)
+{
+    frdvecteur(line_min);
+    frdvecteur(line_max);
+    frivecteur(line_lows);
+    frivecteur(line_voids);
+    line_min = line_max = nullptr;
+    line_lows = line_voids = nullptr;
+}
+
+void take_line_extremes(void)
+{
+    free_line_extremes();
+    line_min = dvecteur(nb_lig);
+    line_max = dvecteur(nb_lig);
+    line_lows = ivecteur(nb_lig);
+    line_voids = ivecteur(nb_lig);  // zero-filled: a raw raster leaves it so
+    if (!line_min || !line_max || !line_lows || !line_voids) stop_no_memory(nb_lig, nb_col);
 }

@@ -1,7 +1,12 @@
-// The loops over the cells of one row, shared by the raw reader and the
-// search, and timed alone by the benchmarks. Each is a plain loop the
-// compiler turns into vector code; the callers take them row by row, so no
-// call is made per cell.
+// The per-line pass: the loops over the cells of one row, and the vectors
+// of each line's results (line_min and the others, in nadir_spot.h).
+// Both readers call line_stats or grid_line_stats on each line they have
+// just written, while it is in cache: that decides the lowest and highest
+// altitude, the count at the lowest and the cells left out. treatment()
+// only combines the lines' results, and mask_row marks the same cells.
+// The raw reader also widens and converts with these loops; the benchmarks
+// time them alone. Each is a plain loop the compiler turns into vector
+// code; the callers take them row by row, so no call is made per cell.
 #ifndef KERNELS_H
 #define KERNELS_H
 
@@ -42,5 +47,12 @@ void grid_line_stats(const double *row, int n, double nodata, double *lowest, do
 
 // The mask of a row: 1 where the cell equals v, 255 elsewhere.
 void mask_row(const double *row, unsigned char *mask, int n, double v);
+
+// The vectors of the line extremes for the nb_lig lines of dtab, those of
+// an earlier run in this process given back first; the out-of-memory stop
+// when they cannot be had.
+void take_line_extremes(void);
+// Frees them (they may be null) and sets them null.
+void free_line_extremes(void);
 
 #endif

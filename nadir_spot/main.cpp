@@ -3,6 +3,7 @@
 
 int main()
 {
+    reset_state();
     opening();
     treatment();
     end_run(0);

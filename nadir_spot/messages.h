@@ -1,14 +1,22 @@
-// Every message of the program's stops and warnings, and the refusal of a
-// name too long, so that their texts are read and reviewed in one place.
-// Stops end the run with exit status 1, but MSG_NOT_ANY_TREATMENT (the
-// answer no, status 0). The dialogue's own questions stay where they are
-// asked.
+// The messages of the program's stops and warnings, the notice of a missing
+// descriptor and the refusal of a name too long, so that their texts are
+// read and reviewed in one place. Stops end the run with exit status 1, but
+// MSG_NOT_ANY_TREATMENT (the answer no, status 0).
+//
+// Texts that live elsewhere: the refusal of a word that is not a number,
+// the end of input and the failed standard output in LIB/PLATFORM/console.cpp
+// (the console's own, for any caller); the "frusmatrice" line in
+// LIB/NRUTIL/nrutil.cpp; the dialogue's questions, menus and results next
+// to the step that prints them (opening.cpp, dem_lecture.cpp,
+// treatment.cpp), and the grid's progress line in ascii_lecture.cpp. The
+// end-to-end tests take the texts they expect from tests/e2e/dialogue.py.
 #ifndef MESSAGES_H
 #define MESSAGES_H
 
 // Opening: the model, the descriptor, the size.
 #define MSG_NAME_TOO_LONG "\n\tThis name is too long: the path would be longer than %zu characters.\n"
 #define MSG_MODEL_UNKNOWN "\n File %s unknown\n"
+#define MSG_NO_DESCRIPTOR "\n No File %s \n\n"
 #define MSG_IMPOSSIBLE_SIZE "\n\n\tThe model size given %s is impossible: %d lines and %d columns.\n"
 #define MSG_DESCRIPTOR_ENDS "\n\n\tThe descriptor %s ends before the number of %s.\n"
 #define MSG_DESCRIPTOR_NOT_WHOLE "\n\n\tThe descriptor %s holds \"%s\" where a whole number is expected.\n"

@@ -17,11 +17,6 @@
 
 namespace {
 
-// Path texts are built in 128-byte buffers: at most 127 characters.
-const size_t PATH_MAX_TEXT = 127;
-const size_t BASE_LEN = 10;       // c:\images\ (the folder follows)
-const size_t LONGEST_SUFFIX = 7;  // _m2.raw
-
 // The longest word of a descriptor the program writes: the pixel size
 // -DBL_MAX in "%lf", a sign, 309 digits, the point and 6 decimals. Every
 // longer word is refused.
@@ -112,7 +107,7 @@ void read_descriptor(const char *nomdescr1)
 // folder takes a new file (made and dropped at once).
 bool descriptor_can_be_made(const char *text)
 {
-    char native[128];
+    char native[PATH_TEXT];
     NewFile nf;
     if (!new_file_open(&nf, native_path(text, native), "w", false)) return false;
     new_file_discard(&nf);
@@ -122,7 +117,7 @@ bool descriptor_can_be_made(const char *text)
 void raster_branch()
 {
     itype = ask_menu("\n\ttype of DEM raster :\n\t\t0 ====> 16 bits\n\t\t1 ====> 32 bits\n\t\t", INT_MIN, 1);
-    char nomdescr1[128];
+    char nomdescr1[PATH_TEXT];
     strcpy(nomdescr1, nomim1);
     strcat(nomim1, itype == 0 ? "_m2.raw" : "_m4.raw");
     strcat(nomdescr1, itype == 0 ? "_m2.txt" : "_m4.txt");
@@ -137,7 +132,7 @@ void raster_branch()
         f1d = nullptr;
         check_dimensions("by the descriptor");
     } else {
-        printf("\n No File %s \n\n", nomdescr1);
+        printf(MSG_NO_DESCRIPTOR, nomdescr1);
         // The reader writes the descriptor whole once the raster is read,
         // so that no stop or kill leaves a part of one; whether it can be
         // made is tried now, before the answers it is to hold.
@@ -180,17 +175,17 @@ void opening(void)
     printf("\n\n\tThis program researches a value in a Digital Elevation Model \n");
 
     strcpy(nomim1, "c:\\images\\");
-    char nomdir[128];
+    char nomdir[PATH_TEXT];
     // The folder leaves room for the separator, a one-letter model name and
     // the longest suffix.
     ask_name("\n\n\tName of the File Folder located in the Directory C:images ? ", nomdir, BASE_LEN,
-             1 + 1 + LONGEST_SUFFIX);
+             1 + 1 + MODEL_SUFFIX_MAX);
     strcat(nomim1, nomdir);
     strcat(nomim1, "\\");
     strcpy(nomim2, nomim1);
 
     ask_name("\n\n\tName of Digital Elevation Model [DEM] (without any extension) ? ", nomfic1,
-             strlen(nomim1), LONGEST_SUFFIX);
+             strlen(nomim1), MODEL_SUFFIX_MAX);
     strcat(nomim1, nomfic1);
 
     format = ask_menu("\n\n\tFormat Type :\n\t\t0 ====> ascii\n\t\t1 ====> raster\n\t\t", INT_MIN, 1);
@@ -211,8 +206,8 @@ void ask_name(const char *prompt, char *dst, size_t used, size_t reserve)
 {
     for (;;) {
         printf("%s", prompt);
-        size_t len = ask_word(dst, 128);
-        if (used + len + reserve <= PATH_MAX_TEXT) return;
-        printf(MSG_NAME_TOO_LONG, PATH_MAX_TEXT);
+        size_t len = ask_word(dst, PATH_TEXT);
+        if (used + len + reserve <= PATH_TEXT - 1) return;
+        printf(MSG_NAME_TOO_LONG, PATH_TEXT - 1);
     }
 }

@@ -1,4 +1,7 @@
+// The program state (nadir_spot.h), and its one reset.
+#include "kernels.h"
 #include "nadir_spot.h"
+#include "nrutil.h"
 
 int nb_lig, nb_col, format, itype, mind, maxd;
 double dpix_size, dpix_dy, X_min, Y_min, nodata;
@@ -12,6 +15,30 @@ int *line_lows, *line_voids;
 
 bool descr_OK;
 
-char nomim1[128], nomfic1[128], nomim2[128], nomfic[128], descr_new[128];
+char nomim1[PATH_TEXT], nomfic1[PATH_TEXT], nomim2[PATH_TEXT], nomfic[PATH_TEXT], descr_new[PATH_TEXT];
 
 FILE *f1, *f1d;
+
+void reset_state(void)
+{
+    // The matrices have nb_lig lines: it is not changed once they are made.
+    // jtab outlives the 16-bit read only when a stop came inside it (fuzz
+    // builds come back from stops): frusmatrice prints its text and takes
+    // its key as at the end of a read.
+    if (jtab) frusmatrice(jtab, nb_lig);
+    frimatrice(itab, nb_lig);
+    frdmatrice(dtab, nb_lig);
+    frucmatrice(tab_bin, nb_lig);
+    jtab = nullptr;
+    itab = nullptr;
+    dtab = nullptr;
+    tab_bin = nullptr;
+    free_line_extremes();
+    if (f1) fclose(f1);
+    if (f1d) fclose(f1d);
+    f1 = f1d = nullptr;
+    nb_lig = nb_col = format = itype = mind = maxd = 0;
+    dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
+    descr_OK = false;
+    nomim1[0] = nomfic1[0] = nomim2[0] = nomfic[0] = descr_new[0] = '\0';
+}

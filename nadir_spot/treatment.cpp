@@ -1,7 +1,8 @@
-// The analysis: lowest and highest altitude, the pixels at the lowest, and
-// on request the mask of those pixels saved as an 8-bit greyscale BMP, with
-// the first of them located in words and, for a grid, the world file that
-// lays the mask on the map.
+// The analysis: the lowest and highest altitude and the pixels at the
+// lowest, combined from the lines' results that the reader's per-line pass
+// decided (kernels.h), and on request the mask of those pixels saved as an
+// 8-bit greyscale BMP, with the first of them located in words and, for a
+// grid, the world file that lays the mask on the map.
 #include <cmath>
 #include <cstring>
 
@@ -115,9 +116,9 @@ void cell_centre(int l, int c, double *x, double *y)
 // the mask is: whole or not at all, replacing an older one.
 void write_world_file(void)
 {
-    char path[128], native[128];
+    char path[PATH_TEXT], native[PATH_TEXT];
     strcpy(path, nomim2);
-    strcpy(path + strlen(path) - 4, ".bpw");
+    strcpy(path + strlen(path) - IMAGE_SUFFIX_LEN, ".bpw");
     double x, y;
     cell_centre(0, 0, &x, &y);
     NewFile nf;
@@ -176,11 +177,12 @@ void treatment(void)
 
     printf("\n\n\tResulting File created");
     printf("\n\n\tNote : the program saves the result as a bitmap image ");
-    ask_name("\n\n\tName of this image (without .bmp extension) ? ", nomfic, strlen(nomim2), 4);
+    ask_name("\n\n\tName of this image (without .bmp extension) ? ", nomfic, strlen(nomim2),
+             IMAGE_SUFFIX_LEN);
     strcat(nomim2, nomfic);
     strcat(nomim2, ".bmp");
 
-    char native[128];
+    char native[PATH_TEXT];
     if (SauveBMP(native_path(nomim2, native), tab_bin, nb_col, nb_lig, 0, nullptr) != 0)
         stop_run(1, MSG_IMAGE_UNWRITTEN, nomim2);
     if (format == 0) write_world_file();

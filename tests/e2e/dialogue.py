@@ -81,3 +81,72 @@ def located(pixels, count):
     if count > 10:
         text += "\n\t\t... and %d more, all in the mask" % (count - 10)
     return text + "\n"
+
+
+def progress(line):
+    """The grid reader's progress, every hundred lines, over itself."""
+    return "\tline %d                   \r" % line
+
+
+# The stops and warnings (nadir_spot/messages.h), as a run prints them.
+
+def impossible_size(source, lines, cols):
+    """source: "by the descriptor" or "in the answers"."""
+    return "\n\n\tThe model size given %s is impossible: %d lines and %d columns.\n" % (source, lines, cols)
+
+
+def descriptor_ends(path, what):
+    return "\n\n\tThe descriptor %s ends before the number of %s.\n" % (path, what)
+
+
+def descriptor_holds(path, shown, what="a whole number"):
+    return "\n\n\tThe descriptor %s holds \"%s\" where %s is expected.\n" % (path, shown, what)
+
+
+def descriptor_uncreatable(path):
+    return "\n\tWarning: the descriptor %s cannot be created; the model is read without it.\n" % path
+
+
+def bad_dimensions(lines, cols):
+    return "\n\n\tThe model cannot have %d lines and %d columns.\n" % (lines, cols)
+
+
+def raster_short(lines, cols, size, need, held):
+    return ("\n\n\tThe raster file is too short: %d lines of %d samples of %d bytes need %d bytes, "
+            "the file holds %d.\n" % (lines, cols, size, need, held))
+
+
+def grid_too_big(lines, cols, left):
+    return ("\n\n\tThe grid header announces %d lines and %d columns: more values than the %d bytes "
+            "left in the file can hold.\n" % (lines, cols, left))
+
+
+def grid_bad_value(line, col, shown):
+    return "\n\n\tGrid line %d, column %d: \"%s\" is not a number.\n" % (line, col, shown)
+
+
+def grid_ends(line, col):
+    return "\n\n\tGrid line %d, column %d: the file ends before this value.\n" % (line, col)
+
+
+def grid_bad_header(entry, kind, shown):
+    return "\n\n\tGrid header: the value of %s is not %s: \"%s\".\n" % (entry, kind, shown)
+
+
+def grid_header_ends(entry):
+    return "\n\n\tGrid header: the file ends before the value of %s.\n" % entry
+
+
+def no_memory(lines, cols):
+    return "\n\n\tNot enough memory for a model of %d lines and %d columns.\n" % (lines, cols)
+
+
+def image_unwritten(path):
+    return "\n\n\tThe image %s cannot be written.\n" % path
+
+
+def world_file_unwritten(path):
+    return "\n\tWarning: the world file %s cannot be written; the mask is saved without it.\n" % path
+
+
+OUTPUT_FAILED = "Standard output could not be written: the run's results are lost.\n"

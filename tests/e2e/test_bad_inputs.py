@@ -14,32 +14,6 @@ HEADER = "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -
 DESC = "c:\\images\\F\\M_m2.txt"
 
 
-def grid_header_ends(entry):
-    return "\n\n\tGrid header: the file ends before the value of %s.\n" % entry
-
-
-def grid_bad_value(line, col, shown):
-    return "\n\n\tGrid line %d, column %d: \"%s\" is not a number.\n" % (line, col, shown)
-
-
-def grid_bad_header(entry, kind, shown):
-    return "\n\n\tGrid header: the value of %s is not %s: \"%s\".\n" % (entry, kind, shown)
-
-
-def grid_too_big(lines, cols, left):
-    return ("\n\n\tThe grid header announces %d lines and %d columns: more values than the %d bytes "
-            "left in the file can hold.\n" % (lines, cols, left))
-
-
-def raster_short(lines, cols, size, need, held):
-    return ("\n\n\tThe raster file is too short: %d lines of %d samples of %d bytes need %d bytes, "
-            "the file holds %d.\n" % (lines, cols, size, need, held))
-
-
-def descriptor_holds(shown, what="a whole number"):
-    return "\n\n\tThe descriptor %s holds \"%s\" where %s is expected.\n" % (DESC, shown, what)
-
-
 class Catalogue(Case):
     def stops(self, files, answers, message, rc=1):
         """Runs with these files in F; the run ends with message and rc and
@@ -99,7 +73,7 @@ class GridFiles(Catalogue):
         self.grid(HEADER.replace("ncols 2", "ncols 99999999").replace("nrows 2", "nrows 99999999") + "1 2",
                   grid_too_big(99999999, 99999999, 3))
         self.grid(HEADER.replace("ncols 2", "ncols -3") + "1 2\n3 4\n",
-                  "\n\n\tThe model cannot have 2 lines and -3 columns.\n")
+                  bad_dimensions(2, -3))
         self.grid(HEADER.replace("ncols 2", "ncols 2147483648") + "1 2\n3 4\n",
                   grid_bad_header("ncols", "a whole number", "2147483648"))
         self.grid(HEADER.replace("nrows 2", "nrows -2147483649") + "1 2\n3 4\n",
@@ -111,8 +85,7 @@ class GridFiles(Catalogue):
         # Refused from the file's size before any memory is taken...
         self.grid(HEADER + "1 2 3\n", grid_too_big(2, 2, 6))
         # ...or where the values run out.
-        self.grid(HEADER + "1 2 3\n        \n",
-                  "\n\n\tGrid line 2, column 2: the file ends before this value.\n")
+        self.grid(HEADER + "1 2 3\n        \n", grid_ends(2, 2))
 
     def test_a_folder_named_as_the_grid(self):
         self.stops({"G.asc": None}, "F G 0", unknown("c:\\images\\F\\G.asc"))
@@ -156,28 +129,26 @@ class RawFiles(Catalogue):
         return self.stops({"M_m2.raw": self.RASTER, "M_m2.txt": text}, "F M 1 0 0 1", message)
 
     def test_descriptor_with_garbage(self):
-        self.descriptor("1\n2\nzz\n", descriptor_holds("zz"))
-        self.descriptor("1\x00junk\n2\n2\n", descriptor_holds("1\\x00junk"))
-        self.descriptor("1 2 2 0 0 1,5", descriptor_holds("1,5", "a number"))
-        self.descriptor("1 2 2 0 0 x1", descriptor_holds("x1", "a number"))
-        self.descriptor("1 2.0 2 0 0 1", descriptor_holds("2.0"))
-        self.descriptor("4294967297 2 2 0 0 1", descriptor_holds("4294967297"))
+        self.descriptor("1\n2\nzz\n", descriptor_holds(DESC, "zz"))
+        self.descriptor("1\x00junk\n2\n2\n", descriptor_holds(DESC, "1\\x00junk"))
+        self.descriptor("1 2 2 0 0 1,5", descriptor_holds(DESC, "1,5", "a number"))
+        self.descriptor("1 2 2 0 0 x1", descriptor_holds(DESC, "x1", "a number"))
+        self.descriptor("1 2.0 2 0 0 1", descriptor_holds(DESC, "2.0"))
+        self.descriptor("4294967297 2 2 0 0 1", descriptor_holds(DESC, "4294967297"))
         # Longer than any number the program writes (317 characters).
-        self.descriptor("0" * 400 + "1 2 2 0 0 1", descriptor_holds("0" * 40))
-        self.descriptor("1 2 2 0 0 " + "0" * 318, descriptor_holds("0" * 40, "a number"))
-        self.descriptor(bytes(range(256)), descriptor_holds("\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08"))
+        self.descriptor("0" * 400 + "1 2 2 0 0 1", descriptor_holds(DESC, "0" * 40))
+        self.descriptor("1 2 2 0 0 " + "0" * 318, descriptor_holds(DESC, "0" * 40, "a number"))
+        self.descriptor(bytes(range(256)), descriptor_holds(DESC, "\\x00\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08"))
 
     def test_descriptor_without_its_dimensions(self):
-        self.descriptor("", "\n\n\tThe descriptor %s ends before the number of lines.\n" % DESC)
-        self.descriptor(" \n\n", "\n\n\tThe descriptor %s ends before the number of lines.\n" % DESC)
-        self.descriptor("1\n", "\n\n\tThe descriptor %s ends before the number of columns.\n" % DESC)
+        self.descriptor("", descriptor_ends(DESC, "lines"))
+        self.descriptor(" \n\n", descriptor_ends(DESC, "lines"))
+        self.descriptor("1\n", descriptor_ends(DESC, "columns"))
 
     def test_descriptor_sizes_out_of_range(self):
         self.descriptor("99999 99999 2 0 0 1", raster_short(99999, 99999, 2, 19999600002, 4))
-        self.descriptor("-1 2 2 0 0 1", "\n\n\tThe model size given by the descriptor is impossible: "
-                        "-1 lines and 2 columns.\n")
-        self.descriptor("1 -2147483648 2 0 0 1", "\n\n\tThe model size given by the descriptor is "
-                        "impossible: 1 lines and -2147483648 columns.\n")
+        self.descriptor("-1 2 2 0 0 1", impossible_size("by the descriptor", -1, 2))
+        self.descriptor("1 -2147483648 2 0 0 1", impossible_size("by the descriptor", 1, -2147483648))
 
     def test_raster_shorter_than_its_descriptor(self):
         self.stops({"M_m2.raw": raw16([[1, 2, 3]]), "M_m2.txt": "2 2 2 0 0 1"}, "F M 1 0 0 1",
@@ -209,10 +180,6 @@ class RawFiles(Catalogue):
 class Answers(Catalogue):
     RASTER = raw16([[1, 2]])
 
-    def test_no_answers_at_all(self):
-        self.stops({}, "", FOLDER + END_OF_INPUT)
-        self.stops({}, " \n\r\n\t", FOLDER + END_OF_INPUT)
-
     def test_words_where_numbers_are_asked_are_asked_again(self):
         self.put("F", "M_m2.raw", self.RASTER)
         r = self.run_nadir("F M x 1 y 0 two 1 0x2 1e1 2 1,5 nan inf 1e999 1.5 m 0 z 1")
@@ -233,41 +200,42 @@ class Answers(Catalogue):
         self.assertTrue(r.stdout.endswith(NOT_ANY))
 
     def test_impossible_dimensions_in_the_answers(self):
-        self.stops({"M_m2.raw": self.RASTER}, "F M 1 0 -1 2",
-                   "\n\n\tThe model size given in the answers is impossible: -1 lines and 2 columns.\n")
+        # Refused before the pixel size is asked.
+        self.stops({"M_m2.raw": self.RASTER}, "F M 1 0 -1 2", COLUMNS + impossible_size("in the answers", -1, 2))
         self.stops({"M_m2.raw": self.RASTER}, "F M 1 0 1 -2147483648",
-                   "\n\n\tThe model size given in the answers is impossible: 1 lines and "
-                   "-2147483648 columns.\n")
+                   impossible_size("in the answers", 1, -2147483648))
 
-    def test_end_of_input_at_each_later_question(self):
-        # Before the descriptor is written, at the lines, the pixel size and
-        # the unit: none is left.
-        for answers, tail in (("F M 1 0 1", COLUMNS + END_OF_INPUT),
+    def test_end_of_input_at_any_question(self):
+        # At the first questions, then before the descriptor is written (at
+        # the lines, the columns, the pixel size and the unit: none is left).
+        for answers, tail in (("", FOLDER + END_OF_INPUT),
+                              (" \n\r\n\t", FOLDER + END_OF_INPUT),
+                              ("F M", BANNER + FOLDER + MODEL + FORMAT + END_OF_INPUT),
+                              ("F M 1 0", LINES + END_OF_INPUT),
+                              ("F M 1 0 1", COLUMNS + END_OF_INPUT),
                               ("F M 1 0 1 2", PIXEL + END_OF_INPUT),
                               ("F M 1 0 1 2 0", PIXEL_AGAIN + END_OF_INPUT),
                               ("F M 1 0 1 2 1", UNIT + END_OF_INPUT)):
-            self.stops({"M_m2.raw": self.RASTER}, answers, tail)
+            with self.subTest(answers=answers):
+                r = self.stops({"M_m2.raw": self.RASTER}, answers, tail)
+                if answers == "F M":
+                    self.assertEqual(r.stdout, tail)
         # After the model is read, at the locate question and the image name.
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "F G 0", YES_NO + END_OF_INPUT)
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "F G 0 0", SAVE + END_OF_INPUT)
-
-    def test_names_too_long_are_asked_again(self):
-        self.put("F", "G.asc", HEADER + "1 2 3 4")
-        r = self.run_nadir("%s F %s G 0 0 %s img" % ("f" * 120, "g" * 120, "i" * 120))
-        self.assertEqual(r.stdout, BANNER + FOLDER + TOO_LONG + FOLDER + MODEL + TOO_LONG + MODEL + FORMAT +
-                         "\n" + summary(2, 2) + treatment(1, 4, 1) + SAVE + TOO_LONG + IMAGE_NAME +
-                         located([(0, 0, 0.5, 1.5)], 1))
-        self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "img.bmp", "img.bpw"])
 
     def test_names_that_find_nothing(self):
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "X G 0", unknown("c:\\images\\X\\G.asc"))
         self.stops({"G.asc": HEADER + "1 2 3 4"}, "F H 0", unknown("c:\\images\\F\\H.asc"))
         self.stops({"M_m2.raw": self.RASTER}, "F M 1 1", unknown("c:\\images\\F\\M_m4.raw"))
 
-    def test_image_name_that_cannot_be_written(self):
-        # D.bmp is a folder: the image is not written, nothing is left.
-        self.stops({"G.asc": HEADER + "1 2 3 4", "D.bmp": None}, "F G 0 0 D",
-                   SAVE + "\n\n\tThe image c:\\images\\F\\D.bmp cannot be written.\n")
+    def test_image_that_cannot_be_written(self):
+        # A folder in its place, or a name that leads into no folder: the
+        # image is not written, nothing is left.
+        for name, path in (("D", "c:\\images\\F\\D.bmp"), ("nofolder\\img", "c:\\images\\F\\nofolder\\img.bmp")):
+            with self.subTest(name=name):
+                self.stops({"G.asc": HEADER + "1 2 3 4", "D.bmp": None}, "F G 0 0 " + name,
+                           SAVE + image_unwritten(path))
 
     def test_answers_with_windows_line_ends(self):
         self.put("F", "G.asc", HEADER + "1 2 3 4")

@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import unittest
 
+from dialogue import world_file_unwritten
 from harness import SOURCE, Case
 
 SPOT = re.compile(r"\n\t\tline (\d+)   column (\d+)   x = (\S+)   y = (\S+)")
@@ -84,13 +85,25 @@ class OnTheMap(Case):
         self.check_map(r, "V.asc", [divmod(k, cols) for k, w in enumerate(cells)
                                     if w != nodata and float(w) == low])
 
+    def test_the_world_file_reads_back_to_the_grid_s_own_numbers(self):
+        # Six lines: the cell width, 0, 0, minus the cell height, and the
+        # centre of the top-left cell, each reading back to the very double
+        # the program computes (GDAL's reading above allows a few last bits).
+        x, y, dx, dy, rows = 730939.2194661427, 4036556.1622121786, 30.000000000000004, 92.5, 3
+        self.put("F", "G.asc", "ncols 2 nrows %d xllcorner %r yllcorner %r dx %r dy %r 1 2 3 4 5 6" %
+                 (rows, x, y, dx, dy))
+        r = self.run_nadir("F G 0 0 N")
+        lines = r.read_text("F", "N.bpw").decode().split("\n")
+        self.assertEqual(lines[6:], [""], "six lines, each ended")
+        want = [dx, 0.0, 0.0, -dy, x + 0.5 * dx, y + rows * dy - 0.5 * dy]
+        self.assertEqual([float(v) for v in lines[:6]], want)
+
     def test_a_world_file_that_cannot_be_written_leaves_the_mask(self):
         self.put("F", "G.asc", "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 1 2")
         self.folder(os.path.join("F", "N.bpw"))
         r = self.run_nadir("F G 0 0 N")
         self.assertEqual(r.rc, 0)
-        self.assertIn("\n\tWarning: the world file c:\\images\\F\\N.bpw cannot be written; the mask is "
-                      "saved without it.\n\n\n\tPixels at the min value", r.stdout)
+        self.assertIn(world_file_unwritten("c:\\images\\F\\N.bpw") + "\n\n\tPixels at the min value", r.stdout)
         self.assertTrue(r.exists("F", "N.bmp"))
         self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "N.bmp", "N.bpw"])
         self.assertTrue(os.path.isdir(r.path("F", "N.bpw")))

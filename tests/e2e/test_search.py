@@ -1,5 +1,8 @@
-"""The search on grids wide enough for its vector lanes and partial blocks,
-checked against a plain cell-by-cell search: extremes, count and mask."""
+"""What the search counts, through whole runs: the extremes, the count at the
+lowest with its ties, -0 and +0, NaN and no-data cells left out, infinities,
+the units of a raw raster, the mask and the located pixels. Grids and rasters
+wide enough for the vector lanes and partial blocks are checked against a
+plain cell-by-cell search."""
 import math
 import random
 import unittest
@@ -79,6 +82,25 @@ class Search(Case):
                                   [[math.nan, 2.0] * 20] * 3)):
             with self.subTest(case=k):
                 self.search(rows)
+
+    def test_nodata_cells_are_left_out(self):
+        # The header's no-data value and NaN cells take no part in the
+        # extremes, the count or the mask; without a no-data entry only NaN
+        # cells are left out.
+        nodata = "nodata_value -9999\n"
+        for head, values, lo, hi, count, left_out in (
+                (nodata, [[-9999, 10], [11, -9999]], 10, 11, 1, 2),
+                (nodata, [[math.nan, -3], [-3, -1]], -3, -1, 2, 1),
+                ("NODATA_value 99999\n", [[99999, 10], [12, 10]], 10, 12, 2, 1),
+                ("nodata_value -0\n", [[0, 5], [-0.0, 5]], 5, 5, 2, 2),
+                ("", [[-9999, 10], [math.nan, -9999]], -9999, 10, 2, 1),
+                (nodata, [[-9999, math.nan], [-9999, -9999]], 10000000, 0, 0, 4)):
+            with self.subTest(head=head, values=values):
+                text = "\n".join(" ".join(map(str, row)) for row in values)
+                self.put("F", "G.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + head + text)
+                r = self.run_nadir("F G 0 0 m")
+                self.assertIn(treatment(lo, hi, count, left_out) + SAVE, r.stdout)
+                self.assertEqual(r.read("F", "m.bmp"), mask(values, lo))
 
 
 class RawSearch(Case):

@@ -19,35 +19,15 @@
 
 #include "console.h"
 #include "nadir_spot.h"
-#include "nrutil.h"
 
 class ReaderTest : public ::testing::Test {
 protected:
     std::string answers_, memory_;
 
-    void SetUp() override
-    {
-        nb_lig = nb_col = format = itype = mind = maxd = 0;
-        dpix_size = dpix_dy = X_min = Y_min = nodata = 0.0;
-        jtab = nullptr;
-        itab = nullptr;
-        dtab = nullptr;
-        descr_OK = true;
-        f1 = f1d = nullptr;
-        descr_new[0] = '\0';
-    }
-
-    void TearDown() override
-    {
-        frdmatrice(dtab, dtab ? nb_lig : 0);
-        frimatrice(itab, itab ? nb_lig : 0);
-        dtab = nullptr;
-        itab = nullptr;
-        if (f1) fclose(f1);
-        f1 = nullptr;
-        if (f1d) fclose(f1d);
-        f1d = nullptr;
-    }
+    // The program state as at start, before each test and after it (a
+    // test may also call both between two runs of a reader).
+    void SetUp() override { reset_state(); }
+    void TearDown() override { reset_state(); }
 
     // The model as a memory stream (a pipe on Windows), or else a file.
     void model(const std::string &bytes, bool memory) { memory ? model_memory(bytes) : model_file(bytes); }
