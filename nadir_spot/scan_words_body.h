@@ -4,10 +4,12 @@
 // The text is taken in stretches of STRETCH bytes, in two steps. First the
 // blanks of 32 bytes at a time give a bit a byte, and the places where
 // words start, and where they stop, are listed: no branch depends on the
-// words. Then each word listed is checked and converted on its own, in a
-// loop whose only branch is the rare word of another shape, so that the
-// processor works on several words at once. A word whose blank after it is
-// not in the stretch waits for the next one.
+// words. Then the words listed are checked and converted, in a loop whose
+// only branch is the rare word of another shape, so that the processor
+// works on several words at once: one at a time in the SSE2 way, four at a
+// time in the AVX2 way (the group that repeats the last group's shape needs
+// no check but that), with the word-by-word loop for the rest. A word whose
+// blank after it is not in the stretch waits for the next one.
 
 // The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
 inline uint32_t blanks(const char *q)
@@ -217,6 +219,46 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
     }
     return true;
 }
+#else
+// As in the AVX2 way, the shape of the last word read word by word; a pair
+// of words of that shape is compared with it and converted together.
+struct Shape {
+    unsigned len;     // the bytes of the word, its sign counted; 0 until known
+    __m128i in;       // those bytes, as in the 16 bytes that end with it
+    __m128i outline;  // its bytes there, '0' for a digit, 0 outside the word
+    int f, nd;        // its digits after the point (or NO_POINT), its digits
+    __m128d divisor;  // its signed 10^f, twice
+};
+
+// Bytes less '0' that are digits, all else 0.
+inline __m128i digits_only(__m128i raw)
+{
+    const __m128i x = _mm_sub_epi8(raw, _mm_set1_epi8('0'));
+    return _mm_and_si128(x, _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x));
+}
+
+inline bool two_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
+                         const Shape &shape, double *out)
+{
+    if (static_cast<unsigned>(stops[0] - starts[0]) != shape.len ||
+        static_cast<unsigned>(stops[1] - starts[1]) != shape.len)
+        return false;
+    uint64_t m[2];
+    for (int w = 0; w < 2; w++) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + stops[w] - 16));
+        const __m128i outline = _mm_and_si128(_mm_sub_epi8(raw, digits_only(raw)), shape.in);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(outline, shape.outline)) != 0xffff) return false;
+        m[w] = mantissa(raw, shape.f, shape.nd);
+    }
+    // Exact: each mantissa, below 10^15 < 2^52, fills the low bits of the
+    // significand of 2^52, which less 2^52 leaves it as a double; the two
+    // divisions round as the scalar one.
+    const __m128i bits = _mm_or_si128(_mm_set_epi64x(static_cast<long long>(m[1]), static_cast<long long>(m[0])),
+                                      _mm_set1_epi64x(0x4330000000000000));  // 2^52
+    const __m128d v = _mm_sub_pd(_mm_castsi128_pd(bits), _mm_set1_pd(4503599627370496.0));
+    _mm_storeu_pd(out, _mm_div_pd(v, shape.divisor));
+    return true;
+}
 #endif
 
 inline int scan_run(const char **pp, const char *end, double *out, int n)
@@ -224,9 +266,7 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
     unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
-#if SCAN_WIDE
     Shape shape{};  // no word has length 0
-#endif
     while (k < n) {
         // The blocks of the stretch, all before end.
         const ptrdiff_t room = (end - base) / 32;
@@ -263,6 +303,13 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
                 break;
 #endif
         for (; i < words; i++) {
+#if !SCAN_WIDE
+            if (i + 2 <= words && two_of_shape(base, starts + i, stops + i, shape, out + k)) {
+                i++;
+                k += 2;
+                continue;
+            }
+#endif
             const char *s = base + starts[i];
             const char *we = base + stops[i];
             const bool minus = *s == '-';
@@ -294,6 +341,15 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
             // strtod rounds the decimal value, and a sign flips exactly.
             const double v = static_cast<double>(mantissa(raw, f, nd)) / tables.divisor[f];
             out[k++] = minus ? -v : v;
+#if !SCAN_WIDE
+            const unsigned whole = static_cast<unsigned>(stops[i] - starts[i]);
+            shape.len = whole <= 16 ? whole : 0;
+            shape.in = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[shape.len]));
+            shape.outline = _mm_and_si128(_mm_sub_epi8(raw, digits_only(raw)), shape.in);
+            shape.f = f;
+            shape.nd = nd;
+            shape.divisor = _mm_set1_pd(minus ? -tables.divisor[f] : tables.divisor[f]);
+#endif
         }
         if (words > 0)
             base += stops[words - 1];  // the blank after the last word read
