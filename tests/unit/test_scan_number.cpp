@@ -302,7 +302,12 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
         "1234567890123456", "-1234567890123456", "1234567890123.456", "12345678901234567", ".1234567890123456",
         "1.2345678901234567", "9007199254740993", "0.1", "0.30000000000000004", "000000000000001",
         "1e5", "-1.5E-3", "2.5e+10", "1e22", "1e23", "0x1p3", "inf", "-nan", "1.2.3", "12a", "-", "+", ".",
-        "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9"};
+        "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9",
+        "12345.6", "123.456", "1234567", "12345678", "-234.56", "+234.56", "1234e56", "12a4.56", "1234-56",
+        "12.4.56", "-1234567", "-12345678901234.5", "+123456789012345", "-9999", "7"};
+    // Runs of one shape, which the wide way compares each group of four
+    // with: the word under test is the first to the fourth of its group.
+    const char *runs[] = {"1234.56", "-1234.56", "+1234.56", "123456789012345", "-0.00", ".5", "5.", "-9999"};
     // clang-format on
     std::string filler;
     for (int i = 0; i < 12; i++) filler += " 1644.57 -12.5 7";
@@ -317,6 +322,18 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
                 EXPECT_TRUE(words_as_strtod(filler + " " + text, 1000));
                 EXPECT_TRUE(words_as_strtod(filler + " " + text + filler, 25));
             }
+    for (const char *shape : shapes)
+        for (const char *run : runs)
+            for (int lead = 0; lead < 8; lead++)
+                for (const char *blank : {" ", "\n"}) {
+                    std::string text;
+                    for (int w = 0; w < lead + 70; w++) text += std::string(w == lead ? shape : run) + blank;
+                    EXPECT_TRUE(words_as_strtod(text, 1000)) << lead;
+                    // A group cut short by the end of a row or of the text.
+                    const size_t after = static_cast<size_t>(lead) * (strlen(run) + strlen(blank)) + strlen(shape);
+                    EXPECT_TRUE(words_as_strtod(text.substr(0, after), 1000)) << lead;
+                    EXPECT_TRUE(words_as_strtod(text, lead + 2)) << lead;
+                }
 }
 
 TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
