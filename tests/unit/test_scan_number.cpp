@@ -253,13 +253,18 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         memset(buf, '7', 16);  // digits before the text are no word of it
         memcpy(buf + 16, text.data(), text.size());
         const char *p = buf + 16, *end = buf + 16 + text.size();
-        std::vector<double> got(words.size() + 1);
+        // A value past the ones stored would overwrite the next cell: the
+        // slots after them must keep their mark.
+        const double mark = -1.0 / 3.0;
+        std::vector<double> got(words.size() + 1, mark);
         std::string fault;
         size_t c = 0;
         while (c < words.size() && fault.empty()) {
             int want = static_cast<int>(words.size() - c) < row ? static_cast<int>(words.size() - c) : row;
             const char *before = p;
             int taken = scan_words(&p, end, &got[c], want);
+            for (size_t i = c + static_cast<size_t>(taken > 0 ? taken : 0); i < got.size(); i++)
+                if (bits(got[i]) != bits(mark)) fault = "stored past the values it took";
             for (int i = 0; i < taken && fault.empty(); i++) {
                 char *stop;
                 strtod(words[c + static_cast<size_t>(i)].c_str(), &stop);
@@ -345,24 +350,36 @@ TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     const char *blanks[] = {" ", "\n", "\t", " ", "\r\n", "  ", "\t", " \n"};
     int failures = 0;
+    auto common_word = [&]() {
+        std::string word;
+        if (pick(6) == 0) word += pick(4) ? '-' : '+';
+        int digits = pick(4) ? 1 + pick(8) : 1 + pick(18);
+        int point = pick(3) ? pick(digits + 1) : -1;
+        for (int d = 0; d < digits; d++) {
+            if (d == point) word += '.';
+            word += static_cast<char>('0' + pick(10));
+        }
+        if (point == digits) word += '.';
+        return word;
+    };
     for (int i = 0; i < 20000 && failures < 10; i++) {
         std::string text;
         int words = 1 + pick(60);
         int kinds = pick(2) ? 3 : 8;  // single blanks only, as most grids, or any
+        // Half the runs print most words with one outline (sign, digits,
+        // point), as a grid's format does; the others differ from it.
+        const std::string outline = pick(2) ? common_word() : "";
         for (int w = 0; w < words; w++) {
             std::string word;
             if (pick(12) == 0) {
                 word = random_decimal(rng);
                 if (word.empty() || strchr(" x.e+-0:/", word.back())) word += "1";
+            } else if (!outline.empty() && pick(8) != 0) {
+                word = outline;
+                for (char &c : word)
+                    if (c >= '0' && c <= '9') c = static_cast<char>('0' + pick(10));
             } else {
-                if (pick(6) == 0) word += pick(4) ? '-' : '+';
-                int digits = pick(4) ? 1 + pick(8) : 1 + pick(18);
-                int point = pick(3) ? pick(digits + 1) : -1;
-                for (int d = 0; d < digits; d++) {
-                    if (d == point) word += '.';
-                    word += static_cast<char>('0' + pick(10));
-                }
-                if (point == digits) word += '.';
+                word = common_word();
             }
             text += word;
             text += blanks[pick(kinds)];
