@@ -312,7 +312,8 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
         "12.4.56", "-1234567", "-12345678901234.5", "+123456789012345", "-9999", "7"};
     // Runs of one shape, which the wide way compares each group of four
     // with: the word under test is the first to the fourth of its group.
-    const char *runs[] = {"1234.56", "-1234.56", "+1234.56", "123456789012345", "-0.00", ".5", "5.", "-9999"};
+    const char *runs[] = {"1234.56", "-1234.56", "+1234.56", "123456789012345", "-0.00", ".5", "5.", "-9999",
+                          "7", ".999999999999999", "-99999999999999.9"};
     // clang-format on
     std::string filler;
     for (int i = 0; i < 12; i++) filler += " 1644.57 -12.5 7";
