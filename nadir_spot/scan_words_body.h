@@ -92,11 +92,11 @@ inline uint64_t mantissa(__m128i raw, int f, int nd)
 // place of their point and their sign, and a group of four that does needs
 // no more than a comparison with it. len is 0 (no word's) until known.
 struct Shape {
-    __m128i len;             // the bytes of the word, its sign counted, in every 16-bit lane
-    __m256i in;              // those bytes in both lanes, as in the 16 bytes that end with it
-    __m256i outline;         // its bytes there, '0' for a digit, 0 outside the word
-    __m256i shuffle;         // tables.in_place for it
-    __m256d divisor;         // its signed 10^f
+    __m128i len;      // the bytes of the word, its sign counted, in every 16-bit lane
+    __m256i in;       // those bytes in both lanes, as in the 16 bytes that end with it
+    __m256i outline;  // its bytes there, '0' for a digit, 0 outside the word
+    __m256i shuffle;  // tables.in_place for it
+    __m256d divisor;  // its signed 10^f
 };
 
 // Words 0 and 1 (2 and 3) of a group, each from the 16 bytes that end
@@ -119,7 +119,7 @@ inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
 {
     __m256i y[2] = {d01, d23};
     for (int h = 0; h < 2; h++) {
-        y[h] = _mm256_maddubs_epi16(y[h], _mm256_set1_epi16(0x010a));  // bytes 10, 1
+        y[h] = _mm256_maddubs_epi16(y[h], _mm256_set1_epi16(0x010a));   // bytes 10, 1
         y[h] = _mm256_madd_epi16(y[h], _mm256_set1_epi32(0x00010064));  // 100, 1
     }
     __m256i z = _mm256_madd_epi16(_mm256_packs_epi32(y[0], y[1]), _mm256_set1_epi32(0x00012710));  // 10000, 1
@@ -137,12 +137,15 @@ inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
 
 // Four listed words of the shape into out[0..3]; false, with nothing
 // stored, unless each has its length and, digit for digit, its outline.
+// Then each has the shape's sign, point and digit count, which four_words
+// checked, and its f: the shape's shuffle and divisor are its own.
 inline bool four_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
                           const Shape &shape, double *out)
 {
     const __m128i len = _mm_sub_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(stops)),
                                       _mm_loadl_epi64(reinterpret_cast<const __m128i *>(starts)));
-    uint32_t same = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(len, shape.len))) | 0xffffff00u;  // four lengths
+    uint32_t same = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(len, shape.len))) |
+                    0xffffff00u;  // four lengths
     __m256i d[2];
     for (int h = 0; h < 2; h++) {
         const __m256i raw = two_words(base, stops + 2 * h);
@@ -152,16 +155,16 @@ inline bool four_of_shape(const char *base, const unsigned short *starts, const 
         same &= static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(outline, shape.outline)));
     }
     if (same != 0xffffffffu) return false;
-    store_four(_mm256_shuffle_epi8(d[0], shape.shuffle), _mm256_shuffle_epi8(d[1], shape.shuffle), shape.divisor,
-               out);
+    store_four(_mm256_shuffle_epi8(d[0], shape.shuffle), _mm256_shuffle_epi8(d[1], shape.shuffle),
+               shape.divisor, out);
     return true;
 }
 
 // Four listed words at once into out[0..3]; false, with nothing stored, if
 // one of them is not of the common shape (the word-by-word loop then finds
 // which). On success the shape of the last becomes the one to compare with.
-inline bool four_words(const char *base, const unsigned short *starts, const unsigned short *stops, Shape *shape,
-                       double *out)
+inline bool four_words(const char *base, const unsigned short *starts, const unsigned short *stops,
+                       Shape *shape, double *out)
 {
     unsigned len[4], minus[4], f[4];
     uint32_t bad = 0;
@@ -197,7 +200,8 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
         const __m256i shuffle = _mm256_inserti128_si256(
             _mm256_castsi128_si256(
                 _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[2 * h]][len[2 * h]]))),
-            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[2 * h + 1]][len[2 * h + 1]])), 1);
+            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[2 * h + 1]][len[2 * h + 1]])),
+            1);
         d[h] = _mm256_shuffle_epi8(_mm256_and_si256(x[h], digit[h]), shuffle);
     }
     store_four(d[0], d[1],
@@ -209,7 +213,8 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
     if (whole <= 16) {
         const __m128i in = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[whole]));
         const __m128i mine = _mm256_extracti128_si256(raw[1], 1);
-        const __m128i zeros = _mm_and_si128(_mm256_extracti128_si256(x[1], 1), _mm256_extracti128_si256(digit[1], 1));
+        const __m128i zeros =
+            _mm_and_si128(_mm256_extracti128_si256(x[1], 1), _mm256_extracti128_si256(digit[1], 1));
         shape->len = _mm_set1_epi16(static_cast<short>(whole));
         shape->in = _mm256_broadcastsi128_si256(in);
         shape->outline = _mm256_broadcastsi128_si256(_mm_and_si128(_mm_sub_epi8(mine, zeros), in));
@@ -253,8 +258,9 @@ inline bool two_of_shape(const char *base, const unsigned short *starts, const u
     // Exact: each mantissa, below 10^15 < 2^52, fills the low bits of the
     // significand of 2^52, which less 2^52 leaves it as a double; the two
     // divisions round as the scalar one.
-    const __m128i bits = _mm_or_si128(_mm_set_epi64x(static_cast<long long>(m[1]), static_cast<long long>(m[0])),
-                                      _mm_set1_epi64x(0x4330000000000000));  // 2^52
+    const __m128i bits =
+        _mm_or_si128(_mm_set_epi64x(static_cast<long long>(m[1]), static_cast<long long>(m[0])),
+                     _mm_set1_epi64x(0x4330000000000000));  // 2^52
     const __m128d v = _mm_sub_pd(_mm_castsi128_pd(bits), _mm_set1_pd(4503599627370496.0));
     _mm_storeu_pd(out, _mm_div_pd(v, shape.divisor));
     return true;

@@ -336,7 +336,8 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
                     for (int w = 0; w < lead + 70; w++) text += std::string(w == lead ? shape : run) + blank;
                     EXPECT_TRUE(words_as_strtod(text, 1000)) << lead;
                     // A group cut short by the end of a row or of the text.
-                    const size_t after = static_cast<size_t>(lead) * (strlen(run) + strlen(blank)) + strlen(shape);
+                    const size_t after =
+                        static_cast<size_t>(lead) * (strlen(run) + strlen(blank)) + strlen(shape);
                     EXPECT_TRUE(words_as_strtod(text.substr(0, after), 1000)) << lead;
                     EXPECT_TRUE(words_as_strtod(text, lead + 2)) << lead;
                 }
