@@ -231,7 +231,7 @@ struct Shape {
     unsigned len;     // the bytes of the word, its sign counted; 0 until known
     __m128i in;       // those bytes, as in the 16 bytes that end with it
     __m128i outline;  // its bytes there, '0' for a digit, 0 outside the word
-    int f, nd;        // its digits after the point (or NO_POINT), its digits
+    __m128i after;    // the bytes after its point (all without one)
     __m128d divisor;  // its signed 10^f, twice
 };
 
@@ -248,21 +248,30 @@ inline bool two_of_shape(const char *base, const unsigned short *starts, const u
     if (static_cast<unsigned>(stops[0] - starts[0]) != shape.len ||
         static_cast<unsigned>(stops[1] - starts[1]) != shape.len)
         return false;
-    uint64_t m[2];
+    __m128i y[2];
     for (int w = 0; w < 2; w++) {
         const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + stops[w] - 16));
-        const __m128i outline = _mm_and_si128(_mm_sub_epi8(raw, digits_only(raw)), shape.in);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(outline, shape.outline)) != 0xffff) return false;
-        m[w] = mantissa(raw, shape.f, shape.nd);
+        const __m128i d = digits_only(raw);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(_mm_sub_epi8(raw, d), shape.in), shape.outline)) !=
+            0xffff)
+            return false;
+        // The word's digits, those before the point a place up over it.
+        const __m128i mine = _mm_and_si128(d, shape.in);
+        y[w] = _mm_or_si128(_mm_andnot_si128(shape.after, _mm_slli_si128(mine, 1)),
+                            _mm_and_si128(mine, shape.after));
+        // Digit pairs (the first of each in the low byte), then fours.
+        y[w] = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(y[w], _mm_set1_epi16(0xff)), _mm_set1_epi16(10)),
+                             _mm_srli_epi16(y[w], 8));
+        y[w] = _mm_madd_epi16(y[w], _mm_set1_epi32(0x00010064));  // 100, 1
     }
-    // Exact: each mantissa, below 10^15 < 2^52, fills the low bits of the
-    // significand of 2^52, which less 2^52 leaves it as a double; the two
-    // divisions round as the scalar one.
-    const __m128i bits =
-        _mm_or_si128(_mm_set_epi64x(static_cast<long long>(m[1]), static_cast<long long>(m[0])),
-                     _mm_set1_epi64x(0x4330000000000000));  // 2^52
-    const __m128d v = _mm_sub_pd(_mm_castsi128_pd(bits), _mm_set1_pd(4503599627370496.0));
-    _mm_storeu_pd(out, _mm_div_pd(v, shape.divisor));
+    // The upper and lower eight digits of both words: as in the AVX2 way,
+    // upper * 10^8 + lower and 10^f are exact and the division rounds as
+    // the scalar one.
+    __m128i z = _mm_madd_epi16(_mm_packs_epi32(y[0], y[1]), _mm_set1_epi32(0x00012710));  // 10000, 1
+    z = _mm_shuffle_epi32(z, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128d m = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(z), _mm_set1_pd(1e8)),
+                                 _mm_cvtepi32_pd(_mm_unpackhi_epi64(z, z)));
+    _mm_storeu_pd(out, _mm_div_pd(m, shape.divisor));
     return true;
 }
 #endif
@@ -352,8 +361,7 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
             shape.len = whole <= 16 ? whole : 0;
             shape.in = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[shape.len]));
             shape.outline = _mm_and_si128(_mm_sub_epi8(raw, digits_only(raw)), shape.in);
-            shape.f = f;
-            shape.nd = nd;
+            shape.after = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[f]));
             shape.divisor = _mm_set1_pd(minus ? -tables.divisor[f] : tables.divisor[f]);
 #endif
         }
