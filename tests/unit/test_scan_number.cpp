@@ -309,7 +309,9 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
         "1e5", "-1.5E-3", "2.5e+10", "1e22", "1e23", "0x1p3", "inf", "-nan", "1.2.3", "12a", "-", "+", ".",
         "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9",
         "12345.6", "123.456", "1234567", "12345678", "-234.56", "+234.56", "1234e56", "12a4.56", "1234-56",
-        "12.4.56", "-1234567", "-12345678901234.5", "+123456789012345", "-9999", "7"};
+        "12.4.56", "-1234567", "-12345678901234.5", "+123456789012345", "-9999", "7",
+        // Bytes next to the digits ('/' and ':'), and one with the high bit.
+        "1234.5:", "1234./6", "/234.56", "123\xb9.56"};
     // Runs of one shape, which the wide way compares each group of four
     // with: the word under test is the first to the fourth of its group.
     const char *runs[] = {"1234.56", "-1234.56", "+1234.56", "123456789012345", "-0.00", ".5", "5.", "-9999",
@@ -339,7 +341,7 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
                     const size_t after =
                         static_cast<size_t>(lead) * (strlen(run) + strlen(blank)) + strlen(shape);
                     EXPECT_TRUE(words_as_strtod(text.substr(0, after), 1000)) << lead;
-                    EXPECT_TRUE(words_as_strtod(text, lead + 2)) << lead;
+                    for (int row : {1, 3, 5, lead + 2}) EXPECT_TRUE(words_as_strtod(text, row)) << lead;
                 }
 }
 
