@@ -114,7 +114,10 @@ void grid(benchmark::State &state)
 // The values of the grid (its header's six entries skipped) parsed from
 // 1 MiB blocks by one conversion; the sum keeps the work from vanishing
 // (scan_words stores its values in a row, as the reader does).
-enum Parser { SCAN_WORDS, SCAN_NUMBER, FROM_CHARS, STRTOD };
+// SCAN_WORDS_SSE2: scan_words kept to its SSE2 way, as on a processor
+// without AVX2.
+enum Parser { SCAN_WORDS, SCAN_WORDS_SSE2, SCAN_NUMBER, FROM_CHARS, STRTOD };
+bool processor_wide;  // AVX2 found at start, kept by main
 
 template <Parser P>
 void parse(benchmark::State &state)
@@ -122,6 +125,7 @@ void parse(benchmark::State &state)
     std::vector<char> space(16 + (1 << 20) + 4097);  // scan_words may read 16 bytes before its start
     char *const data = space.data() + 16;
     const size_t size = (1 << 20) + 4097;
+    scan_detail::wide_vectors = P != SCAN_WORDS_SSE2 && processor_wide;
     for (auto _ : state) {
         FILE *f = fopen((base + ".asc").c_str(), "r");
         if (!f) {
@@ -150,8 +154,9 @@ void parse(benchmark::State &state)
                     p = q;
                     continue;
                 }
-                if (P == SCAN_WORDS) {  // as the grid reader: several at a time, scan_number for the rest
-                    double run[1024];   // a row
+                // As the grid reader: several at a time, scan_number for the rest.
+                if (P == SCAN_WORDS || P == SCAN_WORDS_SSE2) {
+                    double run[1024];  // a row
                     const char *r = p;
                     int taken = scan_words(&r, lim, run, 1024);
                     if (taken > 0) {
@@ -239,6 +244,7 @@ BENCHMARK_CAPTURE(raw, raw16_decimetres, 0)->Unit(benchmark::kMillisecond)->UseM
 BENCHMARK_CAPTURE(raw, raw32_millimetres, 1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(grid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, SCAN_WORDS)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK_TEMPLATE(parse, SCAN_WORDS_SSE2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, SCAN_NUMBER)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, FROM_CHARS)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, STRTOD)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
@@ -251,6 +257,7 @@ int main(int argc, char **argv)
         return 2;
     }
     base = std::string(argv[1]) + "/" + (argc > 2 ? argv[2] : "terrain");
+    processor_wide = scan_detail::wide_vectors;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

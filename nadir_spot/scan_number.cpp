@@ -83,6 +83,11 @@ struct Tables {
     alignas(16) unsigned char last_bytes[17][16];
     uint64_t last_words[17][2];
     double divisor[17];  // 10^f, exact; 1 without a point
+    // The wide way's shuffle by f and by the word's bytes after its sign
+    // (1 to 16, the point counted): the digits end at the last byte with
+    // the point taken out, and the bytes before them are zero.
+    alignas(16) signed char in_place[17][17][16];
+    double signed_divisor[2][17];  // 10^f, then -10^f: the sign comes with the division
 };
 
 constexpr Tables make_tables()
@@ -100,6 +105,13 @@ constexpr Tables make_tables()
         double p = 1.0;
         for (int e = 0; e < n && n != NO_POINT; e++) p *= 10.0;
         t.divisor[n] = p;
+        t.signed_divisor[0][n] = p;
+        t.signed_divisor[1][n] = -p;
+        for (int len = 0; len <= 16; len++) {
+            const int first = 16 - len + (n == NO_POINT ? 0 : 1);  // the first digit's place once in place
+            for (int i = 0; i < 16; i++)
+                t.in_place[n][len][i] = static_cast<signed char>(i < first ? -128 : t.close_point[n][i]);
+        }
     }
     return t;
 }

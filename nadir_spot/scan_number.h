@@ -25,7 +25,8 @@ inline const char *scan_number(const char *p, const char *end, double *out);
 const char *scan_number_slow(const char *p, const char *end, double *out);
 
 // The values of up to n words from *p on, several at a time, into out[0],
-// out[1]...; returns how many, with *p moved past the last one read. Only
+// out[1]...; returns how many, with *p moved past the last one read, and
+// stores nothing past them (out[n] on may be another row's cells). Only
 // the common words are taken: an optional sign, then 1 to 15 digits with at
 // most one point among them, then a blank before end. The first other
 // word, or one whose blank after it is not among the whole 32-byte blocks

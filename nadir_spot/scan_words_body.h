@@ -4,10 +4,12 @@
 // The text is taken in stretches of STRETCH bytes, in two steps. First the
 // blanks of 32 bytes at a time give a bit a byte, and the places where
 // words start, and where they stop, are listed: no branch depends on the
-// words. Then each word listed is checked and converted on its own, in a
-// loop whose only branch is the rare word of another shape, so that the
-// processor works on several words at once. A word whose blank after it is
-// not in the stretch waits for the next one.
+// words. Then the words listed are checked and converted, in a loop whose
+// only branch is the rare word of another shape, so that the processor
+// works on several words at once: one at a time in the SSE2 way, four at a
+// time in the AVX2 way (the group that repeats the last group's shape needs
+// no check but that), with the word-by-word loop for the rest. A word whose
+// blank after it is not in the stretch waits for the next one.
 
 // The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
 inline uint32_t blanks(const char *q)
@@ -84,11 +86,202 @@ inline uint64_t mantissa(__m128i raw, int f, int nd)
 #endif
 }
 
+#if SCAN_WIDE
+// The shape of the words last converted four at a time: grids print their
+// values with one format, so neighbours mostly share their length, the
+// place of their point and their sign, and a group of four that does needs
+// no more than a comparison with it. len is 0 (no word's) until known.
+struct Shape {
+    __m128i len;      // the bytes of the word, its sign counted, in every 16-bit lane
+    __m256i in;       // those bytes in both lanes, as in the 16 bytes that end with it
+    __m256i outline;  // its bytes there, '0' for a digit, 0 outside the word
+    __m256i shuffle;  // tables.in_place for it
+    __m256d divisor;  // its signed 10^f
+};
+
+// Words 0 and 1 (2 and 3) of a group, each from the 16 bytes that end
+// with it, in the low and the high half.
+inline __m256i two_words(const char *base, const unsigned short *stops)
+{
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base + stops[0] - 16))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + stops[1] - 16)), 1);
+}
+
+// Bytes less '0', and those that are digits.
+inline __m256i less_zero(__m256i raw) { return _mm256_sub_epi8(raw, _mm256_set1_epi8('0')); }
+inline __m256i digits(__m256i x) { return _mm256_cmpeq_epi8(_mm256_min_epu8(x, _mm256_set1_epi8(9)), x); }
+
+// The values of four words into out[0..3] from their digits put in place
+// (d01: words 0 and 1, d23: 2 and 3, one in each half) and their divisors.
+// Joined as in mantissa: pairs, fours, then two eights per word.
+inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
+{
+    __m256i y[2] = {d01, d23};
+    for (int h = 0; h < 2; h++) {
+        y[h] = _mm256_maddubs_epi16(y[h], _mm256_set1_epi16(0x010a));   // bytes 10, 1
+        y[h] = _mm256_madd_epi16(y[h], _mm256_set1_epi32(0x00010064));  // 100, 1
+    }
+    __m256i z = _mm256_madd_epi16(_mm256_packs_epi32(y[0], y[1]), _mm256_set1_epi32(0x00012710));  // 10000, 1
+    // The upper eight digits of words 0 to 3, then their lower eight.
+    z = _mm256_permutevar8x32_epi32(z, _mm256_setr_epi32(0, 4, 2, 6, 1, 5, 3, 7));
+    // Exact: the upper part is below 10^7, so upper * 10^8 + lower is an
+    // integer below 10^15 < 2^53, as are both terms; 10^f (f <= 15) is
+    // exact too, and each lane's division rounds correctly as the scalar
+    // one does: strtod's value, its sign from the divisor's.
+    const __m256d upper = _mm256_cvtepi32_pd(_mm256_castsi256_si128(z));
+    const __m256d lower = _mm256_cvtepi32_pd(_mm256_extracti128_si256(z, 1));
+    const __m256d m = _mm256_add_pd(_mm256_mul_pd(upper, _mm256_set1_pd(1e8)), lower);
+    _mm256_storeu_pd(out, _mm256_div_pd(m, divisor));
+}
+
+// Four listed words of the shape into out[0..3]; false, with nothing
+// stored, unless each has its length and, digit for digit, its outline.
+// Then each has the shape's sign, point and digit count, which four_words
+// checked, and its f: the shape's shuffle and divisor are its own.
+inline bool four_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
+                          const Shape &shape, double *out)
+{
+    const __m128i len = _mm_sub_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(stops)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i *>(starts)));
+    uint32_t same = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(len, shape.len))) |
+                    0xffffff00u;  // four lengths
+    __m256i d[2];
+    for (int h = 0; h < 2; h++) {
+        const __m256i raw = two_words(base, stops + 2 * h);
+        const __m256i x = less_zero(raw);
+        d[h] = _mm256_and_si256(x, digits(x));  // digits as 0 to 9, all else 0
+        const __m256i outline = _mm256_and_si256(_mm256_sub_epi8(raw, d[h]), shape.in);
+        same &= static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(outline, shape.outline)));
+    }
+    if (same != 0xffffffffu) return false;
+    store_four(_mm256_shuffle_epi8(d[0], shape.shuffle), _mm256_shuffle_epi8(d[1], shape.shuffle),
+               shape.divisor, out);
+    return true;
+}
+
+// Four listed words at once into out[0..3]; false, with nothing stored, if
+// one of them is not of the common shape (the word-by-word loop then finds
+// which). On success the shape of the last becomes the one to compare with.
+inline bool four_words(const char *base, const unsigned short *starts, const unsigned short *stops,
+                       Shape *shape, double *out)
+{
+    unsigned len[4], minus[4], f[4];
+    uint32_t bad = 0;
+    __m256i raw[2], x[2], digit[2];
+    for (int j = 0; j < 4; j++) {
+        const char c = base[starts[j]];
+        minus[j] = c == '-';
+        len[j] = stops[j] - starts[j] - (minus[j] | (c == '+'));  // without the sign
+    }
+    for (int h = 0; h < 2; h++) {
+        raw[h] = two_words(base, stops + 2 * h);
+        x[h] = less_zero(raw[h]);
+        digit[h] = digits(x[h]);
+        const uint32_t d = static_cast<uint32_t>(_mm256_movemask_epi8(digit[h]));
+        const uint32_t pt =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(raw[h], _mm256_set1_epi8('.'))));
+        // The bytes after the sign, a bit a byte; a length out of range is
+        // caught below by its digit count.
+        const uint32_t in = (0xffff0000u >> (len[2 * h] & 31) & 0xffffu) |
+                            (0xffff0000u >> (len[2 * h + 1] & 31) & 0xffffu) << 16;
+        bad |= in & ~(d | pt);
+        const uint32_t points[2] = {(pt & in) << 16, pt & in & 0xffff0000u};  // each word's at the top
+        for (int w = 0; w < 2; w++) {
+            const uint32_t q = points[w];
+            f[2 * h + w] = static_cast<unsigned>(__builtin_clz(q | 0x8000u));  // NO_POINT without one
+            const unsigned nd = len[2 * h + w] - (q != 0);
+            bad |= (q & (q - 1)) | (nd - 1 > 14);  // one point at most, 1 to 15 digits
+        }
+    }
+    if (bad) return false;
+    __m256i d[2];
+    for (int h = 0; h < 2; h++) {
+        const __m256i shuffle = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[2 * h]][len[2 * h]]))),
+            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[2 * h + 1]][len[2 * h + 1]])),
+            1);
+        d[h] = _mm256_shuffle_epi8(_mm256_and_si256(x[h], digit[h]), shuffle);
+    }
+    store_four(d[0], d[1],
+               _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
+                              tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
+               out);
+    // The last word's shape, if it fits in the 16 bytes that end with it.
+    const unsigned whole = stops[3] - starts[3];
+    if (whole <= 16) {
+        const __m128i in = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[whole]));
+        const __m128i mine = _mm256_extracti128_si256(raw[1], 1);
+        const __m128i zeros =
+            _mm_and_si128(_mm256_extracti128_si256(x[1], 1), _mm256_extracti128_si256(digit[1], 1));
+        shape->len = _mm_set1_epi16(static_cast<short>(whole));
+        shape->in = _mm256_broadcastsi128_si256(in);
+        shape->outline = _mm256_broadcastsi128_si256(_mm_and_si128(_mm_sub_epi8(mine, zeros), in));
+        shape->shuffle = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
+        shape->divisor = _mm256_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
+    }
+    return true;
+}
+#else
+// As in the AVX2 way, the shape of the last word read word by word; a pair
+// of words of that shape is compared with it and converted together.
+struct Shape {
+    unsigned len;     // the bytes of the word, its sign counted; 0 until known
+    __m128i in;       // those bytes, as in the 16 bytes that end with it
+    __m128i outline;  // its bytes there, '0' for a digit, 0 outside the word
+    __m128i after;    // the bytes after its point (all without one)
+    __m128d divisor;  // its signed 10^f, twice
+};
+
+// Bytes less '0' that are digits, all else 0.
+inline __m128i digits_only(__m128i raw)
+{
+    const __m128i x = _mm_sub_epi8(raw, _mm_set1_epi8('0'));
+    return _mm_and_si128(x, _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(9)), x));
+}
+
+inline bool two_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
+                         const Shape &shape, double *out)
+{
+    if (static_cast<unsigned>(stops[0] - starts[0]) != shape.len ||
+        static_cast<unsigned>(stops[1] - starts[1]) != shape.len)
+        return false;
+    __m128i y[2];
+    for (int w = 0; w < 2; w++) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + stops[w] - 16));
+        const __m128i d = digits_only(raw);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(_mm_sub_epi8(raw, d), shape.in), shape.outline)) !=
+            0xffff)
+            return false;
+        // The word's digits, those before the point a place up over it.
+        const __m128i mine = _mm_and_si128(d, shape.in);
+        y[w] = _mm_or_si128(_mm_andnot_si128(shape.after, _mm_slli_si128(mine, 1)),
+                            _mm_and_si128(mine, shape.after));
+        // Digit pairs (the first of each in the low byte), then fours.
+        y[w] = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(y[w], _mm_set1_epi16(0xff)), _mm_set1_epi16(10)),
+                             _mm_srli_epi16(y[w], 8));
+        y[w] = _mm_madd_epi16(y[w], _mm_set1_epi32(0x00010064));  // 100, 1
+    }
+    // The upper and lower eight digits of both words: as in the AVX2 way,
+    // upper * 10^8 + lower and 10^f are exact and the division rounds as
+    // the scalar one.
+    __m128i z = _mm_madd_epi16(_mm_packs_epi32(y[0], y[1]), _mm_set1_epi32(0x00012710));  // 10000, 1
+    z = _mm_shuffle_epi32(z, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128d m = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(z), _mm_set1_pd(1e8)),
+                                 _mm_cvtepi32_pd(_mm_unpackhi_epi64(z, z)));
+    _mm_storeu_pd(out, _mm_div_pd(m, shape.divisor));
+    return true;
+}
+#endif
+
 inline int scan_run(const char **pp, const char *end, double *out, int n)
 {
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
     unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
+    Shape shape{};  // no word has length 0
     while (k < n) {
         // The blocks of the stretch, all before end.
         const ptrdiff_t room = (end - base) / 32;
@@ -117,7 +310,21 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         }
         // The words whose blank after them is in the stretch, in order.
         const int words = stopped < n - k ? stopped : n - k;
-        for (int i = 0; i < words; i++) {
+        int i = 0;
+#if SCAN_WIDE
+        for (; i + 4 <= words; i += 4, k += 4)
+            if (!four_of_shape(base, starts + i, stops + i, shape, out + k) &&
+                !four_words(base, starts + i, stops + i, &shape, out + k))
+                break;
+#endif
+        for (; i < words; i++) {
+#if !SCAN_WIDE
+            if (i + 2 <= words && two_of_shape(base, starts + i, stops + i, shape, out + k)) {
+                i++;
+                k += 2;
+                continue;
+            }
+#endif
             const char *s = base + starts[i];
             const char *we = base + stops[i];
             const bool minus = *s == '-';
@@ -149,6 +356,14 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
             // strtod rounds the decimal value, and a sign flips exactly.
             const double v = static_cast<double>(mantissa(raw, f, nd)) / tables.divisor[f];
             out[k++] = minus ? -v : v;
+#if !SCAN_WIDE
+            const unsigned whole = static_cast<unsigned>(stops[i] - starts[i]);
+            shape.len = whole <= 16 ? whole : 0;
+            shape.in = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[shape.len]));
+            shape.outline = _mm_and_si128(_mm_sub_epi8(raw, digits_only(raw)), shape.in);
+            shape.after = _mm_load_si128(reinterpret_cast<const __m128i *>(tables.last_bytes[f]));
+            shape.divisor = _mm_set1_pd(minus ? -tables.divisor[f] : tables.divisor[f]);
+#endif
         }
         if (words > 0)
             base += stops[words - 1];  // the blank after the last word read

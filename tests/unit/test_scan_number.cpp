@@ -253,13 +253,18 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         memset(buf, '7', 16);  // digits before the text are no word of it
         memcpy(buf + 16, text.data(), text.size());
         const char *p = buf + 16, *end = buf + 16 + text.size();
-        std::vector<double> got(words.size() + 1);
+        // A value past the ones stored would overwrite the next cell: the
+        // slots after them must keep their mark.
+        const double mark = -1.0 / 3.0;
+        std::vector<double> got(words.size() + 1, mark);
         std::string fault;
         size_t c = 0;
         while (c < words.size() && fault.empty()) {
             int want = static_cast<int>(words.size() - c) < row ? static_cast<int>(words.size() - c) : row;
             const char *before = p;
             int taken = scan_words(&p, end, &got[c], want);
+            for (size_t i = c + static_cast<size_t>(taken > 0 ? taken : 0); i < got.size(); i++)
+                if (bits(got[i]) != bits(mark)) fault = "stored past the values it took";
             for (int i = 0; i < taken && fault.empty(); i++) {
                 char *stop;
                 strtod(words[c + static_cast<size_t>(i)].c_str(), &stop);
@@ -302,7 +307,15 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
         "1234567890123456", "-1234567890123456", "1234567890123.456", "12345678901234567", ".1234567890123456",
         "1.2345678901234567", "9007199254740993", "0.1", "0.30000000000000004", "000000000000001",
         "1e5", "-1.5E-3", "2.5e+10", "1e22", "1e23", "0x1p3", "inf", "-nan", "1.2.3", "12a", "-", "+", ".",
-        "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9"};
+        "-.", "--1", "+-1", "1-", "1,5", "1..2", "..", "1e", "x", "4\x01", "\xc3\xa9",
+        "12345.6", "123.456", "1234567", "12345678", "-234.56", "+234.56", "1234e56", "12a4.56", "1234-56",
+        "12.4.56", "-1234567", "-12345678901234.5", "+123456789012345", "-9999", "7",
+        // Bytes next to the digits ('/' and ':'), and one with the high bit.
+        "1234.5:", "1234./6", "/234.56", "123\xb9.56"};
+    // Runs of one shape, which the wide way compares each group of four
+    // with: the word under test is the first to the fourth of its group.
+    const char *runs[] = {"1234.56", "-1234.56", "+1234.56", "123456789012345", "-0.00", ".5", "5.", "-9999",
+                          "7", ".999999999999999", "-99999999999999.9"};
     // clang-format on
     std::string filler;
     for (int i = 0; i < 12; i++) filler += " 1644.57 -12.5 7";
@@ -317,6 +330,19 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
                 EXPECT_TRUE(words_as_strtod(filler + " " + text, 1000));
                 EXPECT_TRUE(words_as_strtod(filler + " " + text + filler, 25));
             }
+    for (const char *shape : shapes)
+        for (const char *run : runs)
+            for (int lead = 0; lead < 8; lead++)
+                for (const char *blank : {" ", "\n"}) {
+                    std::string text;
+                    for (int w = 0; w < lead + 70; w++) text += std::string(w == lead ? shape : run) + blank;
+                    EXPECT_TRUE(words_as_strtod(text, 1000)) << lead;
+                    // A group cut short by the end of a row or of the text.
+                    const size_t after =
+                        static_cast<size_t>(lead) * (strlen(run) + strlen(blank)) + strlen(shape);
+                    EXPECT_TRUE(words_as_strtod(text.substr(0, after), 1000)) << lead;
+                    for (int row : {1, 3, 5, lead + 2}) EXPECT_TRUE(words_as_strtod(text, row)) << lead;
+                }
 }
 
 TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
@@ -328,24 +354,36 @@ TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     const char *blanks[] = {" ", "\n", "\t", " ", "\r\n", "  ", "\t", " \n"};
     int failures = 0;
+    auto common_word = [&]() {
+        std::string word;
+        if (pick(6) == 0) word += pick(4) ? '-' : '+';
+        int digits = pick(4) ? 1 + pick(8) : 1 + pick(18);
+        int point = pick(3) ? pick(digits + 1) : -1;
+        for (int d = 0; d < digits; d++) {
+            if (d == point) word += '.';
+            word += static_cast<char>('0' + pick(10));
+        }
+        if (point == digits) word += '.';
+        return word;
+    };
     for (int i = 0; i < 20000 && failures < 10; i++) {
         std::string text;
         int words = 1 + pick(60);
         int kinds = pick(2) ? 3 : 8;  // single blanks only, as most grids, or any
+        // Half the runs print most words with one outline (sign, digits,
+        // point), as a grid's format does; the others differ from it.
+        const std::string outline = pick(2) ? common_word() : "";
         for (int w = 0; w < words; w++) {
             std::string word;
             if (pick(12) == 0) {
                 word = random_decimal(rng);
                 if (word.empty() || strchr(" x.e+-0:/", word.back())) word += "1";
+            } else if (!outline.empty() && pick(8) != 0) {
+                word = outline;
+                for (char &c : word)
+                    if (c >= '0' && c <= '9') c = static_cast<char>('0' + pick(10));
             } else {
-                if (pick(6) == 0) word += pick(4) ? '-' : '+';
-                int digits = pick(4) ? 1 + pick(8) : 1 + pick(18);
-                int point = pick(3) ? pick(digits + 1) : -1;
-                for (int d = 0; d < digits; d++) {
-                    if (d == point) word += '.';
-                    word += static_cast<char>('0' + pick(10));
-                }
-                if (point == digits) word += '.';
+                word = common_word();
             }
             text += word;
             text += blanks[pick(kinds)];
