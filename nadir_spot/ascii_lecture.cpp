@@ -185,7 +185,8 @@ void require(unsigned given, int n, const char *fmt)
 void refuse_long_header_word(const char *we)
 {
     char text[SHOWN_TEXT];
-    if (too_long(head.cur, we)) stop_run(1, MSG_GRID_HEADER_LONG, shown(head.cur, we, text), int(LONGEST_WORD));
+    if (too_long(head.cur, we))
+        stop_run(1, MSG_GRID_HEADER_LONG, shown(head.cur, we, text), int(LONGEST_WORD));
 }
 
 // Reads the header. A keyword sets its own entry wherever it comes; another
@@ -234,7 +235,8 @@ void read_header(void)
         char text[SHOWN_TEXT];
         if (!ok)
             stop_run(1, MSG_GRID_BAD_HEADER, keyword,
-                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number", shown(head.cur, we, text));
+                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number",
+                     shown(head.cur, we, text));
         if (entry == XLL) {
             X_min = v;
             x_centre = centre;
@@ -296,7 +298,8 @@ void count_part(Part *pt, char *buf)
     if (read_at(fd1, &before, 1, pt->from - 1) != 1) return;
     bool blank_before = is_space(before);
     for (long long at = pt->from; at < pt->to;) {
-        long long want = pt->to - at < static_cast<long long>(BLOCK) ? pt->to - at : static_cast<long long>(BLOCK);
+        long long want =
+            pt->to - at < static_cast<long long>(BLOCK) ? pt->to - at : static_cast<long long>(BLOCK);
         long long got = read_at(fd1, buf, static_cast<size_t>(want), at);
         if (got <= 0) return;  // a part ends before the end of the file
         pt->words += word_starts(buf, static_cast<size_t>(got), blank_before);

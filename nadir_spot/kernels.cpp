@@ -157,7 +157,10 @@ CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
 }
 
 namespace {
-ALWAYS_INLINE unsigned blank(unsigned char c) { return (c == ' ') | (static_cast<unsigned char>(c - '\t') < 5); }
+ALWAYS_INLINE unsigned blank(unsigned char c)
+{
+    return (c == ' ') | (static_cast<unsigned char>(c - '\t') < 5);
+}
 }  // namespace
 
 CLONES long long word_starts(const char *p, size_t n, bool blank_before)
