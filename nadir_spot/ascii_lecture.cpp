@@ -21,8 +21,6 @@
 #include "scan_number.h"
 #include "workers.h"
 
-int grid_parts = 0;
-
 namespace {
 
 const size_t BLOCK = size_t(1) << 20;
@@ -409,12 +407,12 @@ void *read_job(void *arg)
 
 // Parts for data bytes of values from data_start on: one per processor, of
 // a block at least (a smaller one would gain less than its thread costs),
-// grid_parts when set; one where the file cannot be read at offsets (a
+// work_parts when set; one where the file cannot be read at offsets (a
 // stream of unknown size) or a part's buffer cannot be had.
 int plan_parts(long long data_start, long long data)
 {
-    long long k = grid_parts > 0 ? grid_parts : processors();
-    if (grid_parts <= 0 && k > data / static_cast<long long>(BLOCK)) k = data / static_cast<long long>(BLOCK);
+    long long k = work_parts > 0 ? work_parts : processors();
+    if (work_parts <= 0 && k > data / static_cast<long long>(BLOCK)) k = data / static_cast<long long>(BLOCK);
     if (k > MAX_PARTS) k = MAX_PARTS;
     if (k > data) k = data;
     if (k < 2) return 1;

@@ -22,11 +22,6 @@ char *shown_text(const char *word, size_t length, char *out);
 // unknown.
 long long stream_bytes_left(FILE *f);
 
-// The number of parts the grid reader reads a file's values in, at most
-// one per processor; 0 (at start) lets it choose. The tests set it to read
-// small grids in parts.
-extern int grid_parts;
-
 // 3 when the n bytes at p start with a UTF-8 byte order mark, else 0: some
 // editors put one at the start of a text file, and it is no part of the
 // first word.

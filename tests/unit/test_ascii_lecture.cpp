@@ -49,7 +49,8 @@ protected:
 
 #ifndef _WIN32
     // What a run of the reader on a file shows, in a child process: its
-    // output and exit status, then every cell and line result it leaves.
+    // output and exit status, every cell and line result it leaves, then
+    // what the search shows and the mask it saves.
     std::string outcome(const std::string &text, int parts)
     {
         fflush(stdout);
@@ -59,13 +60,20 @@ protected:
         if (pid == 0) {
             dup2(fds[1], 1);
             close(fds[0]);
-            grid_parts = parts;
+            work_parts = parts;
             model_file(text);
             ascii_lecture();
             for (int l = 0; l < nb_lig; l++) {
                 printf("\n%a %a %d %d:", line_min[l], line_max[l], line_lows[l], line_voids[l]);
                 for (int c = 0; c < nb_col; c++) printf(" %a", dtab[l][c]);
             }
+            // Then the search, the pixels located and the mask's bytes.
+            const std::string folder = temp_path("parts_");
+            strcpy(nomim2, folder.c_str());
+            answers_ = "0\nm\n";
+            console_input_memory(answers_.data(), answers_.size());
+            treatment();
+            fputs(slurp(folder + "m.bmp").c_str(), stdout);
             fflush(stdout);
             _exit(0);
         }
@@ -398,11 +406,12 @@ TEST_F(AsciiLecture, ByteOrderMarkIsSkipped)
 }
 
 #ifndef _WIN32
-TEST_F(AsciiLecture, ReadInPartsAsInOneGo)
+TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
 {
     // Random grids, sound and damaged (a bad word, a word too long, cut
-    // short, words after the last), read in 2 to 16 parts: the same values,
-    // line results, progress lines and stop as read in one part. Tall
+    // short, words after the last), read and masked in 2 to 16 parts: the
+    // same values, line results, progress lines, stop, pixels located and
+    // mask as in one part. Tall
     // grids print progress lines; long blank runs and long words fall
     // across part boundaries.
     const char *words[] = {"1644.57",           "-3",  "+2.5", "1e3", "-0", "0.000001",
