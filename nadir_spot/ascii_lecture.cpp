@@ -393,7 +393,7 @@ void *read_job(void *arg)
     if (pt->first == pt->last) return nullptr;
     start_reader(&pt->r, pt->space + 16, pt->from - 1, true);
     // A word that goes on into the part from before it is not its.
-    if (!is_space(*pt->r.cur)) {
+    if (pt->r.cur < pt->r.lim && !is_space(*pt->r.cur)) {
         pt->r.cur++;
         while (!pt->r.failed) {
             while (pt->r.cur < pt->r.lim && !is_space(*pt->r.cur)) pt->r.cur++;
