@@ -101,11 +101,12 @@ void *fill_stretch(void *arg)
 
 // Faults a region in, in stretches on as many processors as there are
 // (the kernel clears and maps the pages of each at once), each of
-// STRETCH_STEPS steps at least, so that its choice has the steps to pay
-// back timing the dearer kind. The first stretch's choice is carried on.
+// STRETCH_STEPS steps at least: each stretch's choice starts from the
+// process's (the timings of the regions before) and needs a few steps to
+// act on it. The first stretch's choice is carried on.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
-    const size_t STRETCH_STEPS = 64;
+    const size_t STRETCH_STEPS = 16;
     Stretch s[16];
     const size_t steps = n / HUGE_PAGE;
     size_t k = std::min({size_t(processors()), steps / STRETCH_STEPS, sizeof s / sizeof s[0]});

@@ -52,11 +52,11 @@ bool kernel_gives_advised_huge_pages()
 
 // Every way a region may take its pages: small pages only, huge pages only,
 // and as chosen. 2500 lines of 1001 doubles: several steps, and a last part
-// short of a huge page; 8400 lines of 4001: two stretches faulted in at once
-// where there are two processors.
+// short of a huge page; 2200 lines of 4001: two stretches faulted in at
+// once where there are two processors.
 TEST(Regions, EveryWayOfTakingPagesGivesZeroFilledLinesOfTheirOwn)
 {
-    for (const int *shape : {(const int[]){1001, 2500}, (const int[]){4001, 8400}}) {
+    for (const int *shape : {(const int[]){1001, 2500}, (const int[]){4001, 2200}}) {
         const int cols = shape[0], lines = shape[1];
         for (int pinned : {0, 1, -1}) {
             regions_pin_pages(pinned);
