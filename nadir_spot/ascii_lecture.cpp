@@ -1,9 +1,15 @@
 // ascii_lecture: a text grid (header, then nb_lig lines of nb_col decimal
 // altitudes in metres) into dtab. The file is read in large blocks and
 // the values go through scan_words and scan_number: no formatted read per
-// value.
+// value. A large file's values are read in parts, one per processor: the
+// words of the parts before each are counted first (while the matrix is
+// being taken), so each part knows the index of its first value and writes
+// its rows directly; the result, stop and message included, is that of
+// reading the parts one after another.
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "console.h"
@@ -13,6 +19,7 @@
 #include "nrutil.h"
 #include "readers.h"
 #include "scan_number.h"
+#include "workers.h"
 
 namespace {
 
@@ -23,52 +30,80 @@ const size_t BLOCK = size_t(1) << 20;
 // run wherever it is, so a word never reads differently by where it falls.
 const ptrdiff_t LONGEST_WORD = 4096;
 
-// The buffer, with 16 bytes before it that scan_words may read.
-char buf_space[16 + BLOCK + LONGEST_WORD + 1];
-char *const buf = buf_space + 16;
 const size_t BUF_BYTES = BLOCK + LONGEST_WORD + 1;
-const char *cur, *lim;   // the unread bytes of buf, then a NUL (no blank)
-bool at_eof;             // nothing more to read after lim
-long long bytes_before;  // bytes of the file before buf[0]
+const size_t BUF_SPACE = 16 + BUF_BYTES;  // with 16 bytes before the buffer that scan_words may read
+
+// Parts at most: bounds the memory their buffers take.
+const int MAX_PARTS = 64;
 
 inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+int fd1;  // f1's file, for the parts read at offsets
+
+// The bytes of the file in a buffer of BUF_BYTES.
+struct Reader {
+    char *buf;
+    const char *cur, *lim;  // the unread bytes, then a NUL (no blank)
+    bool at_eof;            // nothing more to read after lim
+    bool failed;            // a read failed (at_eof is then set too)
+    long long offset;       // the file offset of buf[0]
+    bool at_offsets;        // reads the file at offset + lim - buf; else the stream f1 where it stands
+};
+
 // Keeps the unread bytes, moved to the front, and reads the next block
 // after them.
-void refill(void)
+void refill(Reader *r)
 {
-    size_t keep = static_cast<size_t>(lim - cur);
-    bytes_before += cur - buf;
-    memmove(buf, cur, keep);
+    size_t keep = static_cast<size_t>(r->lim - r->cur);
+    r->offset += r->cur - r->buf;
+    memmove(r->buf, r->cur, keep);
     size_t want = BUF_BYTES - 1 - keep;
-    size_t got = fread(buf + keep, 1, want, f1);
-    if (got < want) {
-        if (ferror(f1)) stop_run(1, MSG_GRID_UNREADABLE);
-        at_eof = true;
+    long long got;
+    if (r->at_offsets) {
+        got = read_at(fd1, r->buf + keep, want, r->offset + static_cast<long long>(keep));
+    } else {
+        got = static_cast<long long>(fread(r->buf + keep, 1, want, f1));
+        if (static_cast<size_t>(got) < want && ferror(f1)) got = -1;
     }
-    cur = buf;
-    lim = buf + keep + got;
-    buf[keep + got] = '\0';
+    if (got < 0) {
+        r->failed = true;
+        got = 0;
+    }
+    if (static_cast<size_t>(got) < want) r->at_eof = true;
+    r->cur = r->buf;
+    r->lim = r->buf + keep + got;
+    r->buf[keep + got] = '\0';
+}
+
+// Starts r at offset (the stream where it stands when not at_offsets).
+void start_reader(Reader *r, char *buf, long long offset, bool at_offsets)
+{
+    r->buf = buf;
+    r->cur = r->lim = buf;
+    buf[0] = '\0';
+    r->at_eof = r->failed = false;
+    r->offset = offset;
+    r->at_offsets = at_offsets;
+    refill(r);
 }
 
 // Skips whitespace up to the next word; then, before the end of the file,
 // more than LONGEST_WORD bytes are in the buffer from it. False at the end
-// of the file.
-bool next_word(void)
+// of the file (or of what could be read).
+bool next_word(Reader *r)
 {
     for (;;) {
-        while (cur < lim && is_space(*cur)) cur++;
-        if (cur < lim) break;
-        if (at_eof) return false;
-        refill();
+        while (r->cur < r->lim && is_space(*r->cur)) r->cur++;
+        if (r->cur < r->lim) break;
+        if (r->at_eof) return false;
+        refill(r);
     }
-    if (lim - cur <= LONGEST_WORD && !at_eof) refill();
+    if (r->lim - r->cur <= LONGEST_WORD && !r->at_eof) refill(r);
     return true;
 }
 
-const char *word_end(void)
+const char *word_end(const char *q, const char *lim)
 {
-    const char *q = cur;
     while (q < lim && !is_space(*q)) q++;
     return q;
 }
@@ -81,6 +116,17 @@ const char *shown(const char *w, const char *we, char *out)
 bool too_long(const char *w, const char *we) { return we - w > LONGEST_WORD; }
 
 bool whole_number(const char *w, const char *we, double *v) { return we > w && scan_number(w, we, v) == we; }
+
+// The header's reader, whose buffer goes on with the values of part 0.
+char head_space[BUF_SPACE];
+Reader head;
+
+bool header_word(void)
+{
+    bool more = next_word(&head);
+    if (head.failed) stop_run(1, MSG_GRID_UNREADABLE);
+    return more;
+}
 
 // Header entries: the six of the standard order, then dy (the cell height).
 enum Entry { NCOLS, NROWS, XLL, YLL, CELLSIZE, NODATA, DY, POSITIONAL };
@@ -133,11 +179,12 @@ void require(unsigned given, int n, const char *fmt)
         if (!(given & 1u << e)) stop_run(1, fmt, names[e]);
 }
 
-// A header word (from cur to we) too long to be read stops.
+// A header word (from head.cur to we) too long to be read stops.
 void refuse_long_header_word(const char *we)
 {
     char text[SHOWN_TEXT];
-    if (too_long(cur, we)) stop_run(1, MSG_GRID_HEADER_LONG, shown(cur, we, text), int(LONGEST_WORD));
+    if (too_long(head.cur, we))
+        stop_run(1, MSG_GRID_HEADER_LONG, shown(head.cur, we, text), int(LONGEST_WORD));
 }
 
 // Reads the header. A keyword sets its own entry wherever it comes; another
@@ -152,16 +199,16 @@ void read_header(void)
 {
     unsigned given = 0;  // bit per entry
     for (int position = 0;; position++) {
-        if (!next_word()) {
+        if (!header_word()) {
             require(given, 5, MSG_GRID_HEADER_ENDS);
             return;
         }
-        const char *we = word_end();
+        const char *we = word_end(head.cur, head.lim);
         bool centre;
-        Entry entry = keyword_entry(cur, we, &centre);
+        Entry entry = keyword_entry(head.cur, we, &centre);
         if (entry == POSITIONAL) {
             double v;
-            if (position >= 6 || (!too_long(cur, we) && whole_number(cur, we, &v))) {
+            if (position >= 6 || (!too_long(head.cur, we) && whole_number(head.cur, we, &v))) {
                 require(given, 2, MSG_GRID_HEADER_WITHOUT);
                 return;
             }
@@ -170,23 +217,24 @@ void read_header(void)
         }
         given |= 1u << entry;
         char keyword[SHOWN_TEXT];  // for messages: the next read may move the buffer
-        shown(cur, we, keyword);
-        cur = we;
-        if (!next_word()) stop_run(1, MSG_GRID_HEADER_ENDS, keyword);
-        we = word_end();
+        shown(head.cur, we, keyword);
+        head.cur = we;
+        if (!header_word()) stop_run(1, MSG_GRID_HEADER_ENDS, keyword);
+        we = word_end(head.cur, head.lim);
         refuse_long_header_word(we);
         bool ok;
         double v = 0.0;
         if (entry == NCOLS)
-            ok = whole_int(cur, we, &nb_col);
+            ok = whole_int(head.cur, we, &nb_col);
         else if (entry == NROWS)
-            ok = whole_int(cur, we, &nb_lig);
+            ok = whole_int(head.cur, we, &nb_lig);
         else
-            ok = whole_number(cur, we, &v);
+            ok = whole_number(head.cur, we, &v);
         char text[SHOWN_TEXT];
         if (!ok)
             stop_run(1, MSG_GRID_BAD_HEADER, keyword,
-                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number", shown(cur, we, text));
+                     entry == NCOLS || entry == NROWS ? "a whole number" : "a number",
+                     shown(head.cur, we, text));
         if (entry == XLL) {
             X_min = v;
             x_centre = centre;
@@ -201,61 +249,231 @@ void read_header(void)
         } else if (entry == NODATA) {
             nodata = v;
         }
-        cur = we;
+        head.cur = we;
     }
 }
 
-[[noreturn]] void bad_value(int l, int c)
+// Why a part stopped before its last value.
+enum Fault { NO_FAULT, BAD_WORD, GRID_ENDS, UNREADABLE };
+
+// A stretch of the file, from..to, and the values of the words that start
+// in it: a word starts at a byte that is no blank after a blank (or at the
+// first value).
+struct Part {
+    Reader r;
+    char *space;            // its buffer's memory (part 0: the header's)
+    long long from, to;     // file offsets; LLONG_MAX: to the end of the file
+    long long words;        // the words that start in it, once counted
+    bool counted;           // ... could be counted
+    long long first, last;  // the indices of its values: first to last - 1
+    long long next;         // the index it came to
+    Fault fault;
+    char word[SHOWN_TEXT];  // the bad word, as shown
+    bool long_word;         // ... longer than LONGEST_WORD
+    bool progress;          // prints the progress lines: the main thread's part
+    Worker worker;
+};
+
+Part parts[MAX_PARTS];
+int nb_parts;
+int progress_shown;  // the last line whose progress line was printed
+
+void show_progress(int l)
 {
-    if (cur == lim) stop_run(1, MSG_GRID_ENDS, l + 1, c + 1);
-    const char *we = word_end();
-    char text[SHOWN_TEXT];
-    shown(cur, we, text);
-    if (too_long(cur, we)) stop_run(1, MSG_GRID_LONG_VALUE, l + 1, c + 1, text, int(LONGEST_WORD));
-    stop_run(1, MSG_GRID_BAD_VALUE, l + 1, c + 1, text);
+    printf("\tline %d                   \r", l);
+    fflush(stdout);  // a carriage return alone does not flush a terminal
+    progress_shown = l;
 }
 
-// The values, line by line. Each must be a whole word of at most
-// LONGEST_WORD bytes that reads as a number. scan_words takes the common
-// words, each whole with the blank after it; for any other word the buffer
-// holds it whole, and the byte after it, before it is scanned. The
-// position lives in a local while a line is read (the global one is kept
-// for the calls that move the buffer), and blanks are skipped up to the
-// NUL after the unread bytes without a bound check.
-CLONES void read_values(void)
+// The words that start in part k, counted through buf (another part's: the
+// part's own may hold the header's unread bytes).
+void count_part(Part *pt, char *buf)
 {
+    pt->counted = false;
+    pt->words = 0;
+    // The byte before from: a word that goes on into the part is not its.
+    char before;
+    if (read_at(fd1, &before, 1, pt->from - 1) != 1) return;
+    bool blank_before = is_space(before);
+    for (long long at = pt->from; at < pt->to;) {
+        long long want =
+            pt->to - at < static_cast<long long>(BLOCK) ? pt->to - at : static_cast<long long>(BLOCK);
+        long long got = read_at(fd1, buf, static_cast<size_t>(want), at);
+        if (got <= 0) return;  // a part ends before the end of the file
+        pt->words += word_starts(buf, static_cast<size_t>(got), blank_before);
+        blank_before = is_space(buf[got - 1]);
+        at += got;
+    }
+    pt->counted = true;
+}
+
+void *count_job(void *arg)
+{
+    Part *pt = static_cast<Part *>(arg);  // counts the part before it, through its buffer
+    count_part(pt - 1, pt->space + 16);
+    return nullptr;
+}
+
+// The byte at file offset `to` in r's buffer, or lim when it lies beyond.
+const char *stop_in(const Reader *r, long long to)
+{
+    long long k = to - r->offset;
+    return k < r->lim - r->buf ? r->buf + (k > 0 ? k : 0) : r->lim;
+}
+
+void fail(Part *pt, long long index, Fault fault)
+{
+    pt->next = index;
+    pt->fault = fault;
+}
+
+// The values of part pt, line by line. Each must be a whole word of at
+// most LONGEST_WORD bytes that reads as a number. scan_words takes the
+// common words, each whole with the blank after it, up to the part's end;
+// for any other word the buffer holds it whole, and the byte after it,
+// before it is scanned. Blanks are skipped up to the NUL after the unread
+// bytes without a bound check. A line begun in the part is passed to
+// grid_line_stats as soon as it is whole, while it is in cache.
+CLONES void read_part(Part *pt)
+{
+    Reader *r = &pt->r;
     const int n = nb_col;
-    for (int l = 0; l < nb_lig; l++) {
-        if (l > 0 && l % 100 == 0) {
-            printf("\tline %d                   \r", l);
-            fflush(stdout);  // a carriage return alone does not flush a terminal
-        }
+    const char *p = r->cur;
+    const char *stop = stop_in(r, pt->to);
+    long long i = pt->first;
+    while (i < pt->last) {
+        const int l = static_cast<int>(i / n);
+        int c = static_cast<int>(i % n);
+        if (pt->progress && c == 0 && l > 0 && l % 100 == 0) show_progress(l);
         double *row = dtab[l];
-        const char *p = cur;
-        for (int c = 0; c < n; c++) {
+        const int end = pt->last - i < n - c ? c + static_cast<int>(pt->last - i) : n;
+        while (c < end) {
             // The common words several at a time; the word they stop at
-            // (another shape, or near the end of the buffer) the exact way.
-            c += scan_words(&p, lim, row + c, n - c);
-            if (c == n) break;
+            // (another shape, or near the end of the buffer or the part)
+            // the exact way.
+            c += scan_words(&p, stop, row + c, end - c);
+            if (c == end) break;
             while (is_space(*p)) p++;
-            if (lim - p <= LONGEST_WORD && !at_eof) {
-                cur = p;
-                if (!next_word()) bad_value(l, c);
-                p = cur;
+            if (r->lim - p <= LONGEST_WORD && !r->at_eof) {
+                r->cur = p;
+                next_word(r);
+                p = r->cur;
+                stop = stop_in(r, pt->to);
             }
-            const char *q = scan_number(p, lim, &row[c]);
+            const long long at = static_cast<long long>(l) * n + c;
+            if (r->failed) return fail(pt, at, UNREADABLE);
+            // No word left in the part: the grid ends there, or, before the
+            // last part, the file changed since its words were counted.
+            if (p >= stop) return fail(pt, at, pt->to == LLONG_MAX ? GRID_ENDS : UNREADABLE);
+            const char *q = scan_number(p, r->lim, &row[c]);
             // No number (q == p wraps around), more than LONGEST_WORD bytes
             // (which a number ending at lim before the end of the file is),
             // or a number that is not the whole word.
-            if (static_cast<size_t>(q - p) - 1 >= size_t(LONGEST_WORD) || (q < lim && !is_space(*q))) {
-                cur = p;
-                bad_value(l, c);
+            if (static_cast<size_t>(q - p) - 1 >= size_t(LONGEST_WORD) || (q < r->lim && !is_space(*q))) {
+                const char *we = word_end(p, r->lim);
+                shown(p, we, pt->word);
+                pt->long_word = too_long(p, we);
+                return fail(pt, at, BAD_WORD);
             }
             p = q;
+            c++;
         }
-        cur = p;
-        grid_line_stats(row, n, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+        i = static_cast<long long>(l) * n + c;
+        if (c == n && static_cast<long long>(l) * n >= pt->first)
+            grid_line_stats(row, n, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
     }
+    r->cur = p;
+    pt->next = i;
+}
+
+void *read_job(void *arg)
+{
+    Part *pt = static_cast<Part *>(arg);
+    pt->next = pt->first;
+    if (pt->first == pt->last) return nullptr;
+    start_reader(&pt->r, pt->space + 16, pt->from - 1, true);
+    // A word that goes on into the part from before it is not its.
+    if (pt->r.cur < pt->r.lim && !is_space(*pt->r.cur)) {
+        pt->r.cur++;
+        while (!pt->r.failed) {
+            while (pt->r.cur < pt->r.lim && !is_space(*pt->r.cur)) pt->r.cur++;
+            if (pt->r.cur < pt->r.lim || pt->r.at_eof) break;
+            refill(&pt->r);
+        }
+    }
+    read_part(pt);
+    return nullptr;
+}
+
+// Parts for data bytes of values from data_start on: one per processor, of
+// a block at least (a smaller one would gain less than its thread costs),
+// work_parts when set; one where the file cannot be read at offsets (a
+// stream of unknown size) or a part's buffer cannot be had.
+int plan_parts(long long data_start, long long data)
+{
+    long long k = work_parts > 0 ? work_parts : processors();
+    if (work_parts <= 0 && k > data / static_cast<long long>(BLOCK)) k = data / static_cast<long long>(BLOCK);
+    if (k > MAX_PARTS) k = MAX_PARTS;
+    if (k > data) k = data;
+    if (k < 2) return 1;
+    for (int j = 1; j < k; j++) {
+        parts[j].space = static_cast<char *>(malloc(BUF_SPACE));
+        if (!parts[j].space) {
+            while (--j >= 1) free(parts[j].space);
+            return 1;
+        }
+    }
+    for (int j = 0; j < k; j++) {
+        parts[j].from = data_start + data * j / k;
+        parts[j - (j > 0)].to = parts[j].from;
+    }
+    parts[k - 1].to = LLONG_MAX;
+    return static_cast<int>(k);
+}
+
+void free_parts(void)
+{
+    for (int j = 1; j < nb_parts; j++) free(parts[j].space);
+    nb_parts = 0;
+}
+
+// Each part's first and last index from the counts; false when one could
+// not be counted.
+bool place_parts(long long cells)
+{
+    long long index = 0;
+    for (int j = 0; j < nb_parts; j++) {
+        parts[j].first = index < cells ? index : cells;
+        if (j < nb_parts - 1) {
+            if (!parts[j].counted) return false;
+            index += parts[j].words;
+        }
+        parts[j].last = j < nb_parts - 1 && index < cells ? index : cells;
+    }
+    return true;
+}
+
+// Stops at the first fault, in the order of the file, once the progress
+// lines a reading in one go would have printed before it are printed.
+void report(void)
+{
+    int end_line = nb_lig - 1;
+    const Part *faulty = nullptr;
+    for (int j = 0; j < nb_parts && !faulty; j++)
+        if (parts[j].fault != NO_FAULT) faulty = &parts[j];
+    if (faulty) end_line = static_cast<int>(faulty->next / nb_col);
+    for (int l = (progress_shown / 100 + 1) * 100; l <= end_line; l += 100) show_progress(l);
+    if (!faulty) return;
+    const int l = end_line + 1, c = static_cast<int>(faulty->next % nb_col) + 1;
+    char word[SHOWN_TEXT];
+    memcpy(word, faulty->word, sizeof word);
+    const Fault fault = faulty->fault;
+    const bool long_word = faulty->long_word;
+    free_parts();
+    if (fault == UNREADABLE) stop_run(1, MSG_GRID_UNREADABLE);
+    if (fault == GRID_ENDS) stop_run(1, MSG_GRID_ENDS, l, c);
+    if (long_word) stop_run(1, MSG_GRID_LONG_VALUE, l, c, word, int(LONGEST_WORD));
+    stop_run(1, MSG_GRID_BAD_VALUE, l, c, word);
 }
 
 }  // namespace
@@ -264,14 +482,12 @@ void ascii_lecture(void)
 {
     printf("\n");
     long long left = stream_bytes_left(f1);
-    cur = lim = buf;
-    buf[0] = '\0';
-    at_eof = false;
-    bytes_before = 0;
+    long start = ftell(f1);
+    start_reader(&head, head_space + 16, start > 0 ? start : 0, false);
+    if (head.failed) stop_run(1, MSG_GRID_UNREADABLE);
     // The byte order mark is skipped in the buffer: the stream may not seek
     // back.
-    refill();
-    cur += byte_order_mark(cur, static_cast<size_t>(lim - cur));
+    head.cur += byte_order_mark(head.cur, static_cast<size_t>(head.lim - head.cur));
 
     nodata = NAN;  // until the header gives one
     x_centre = y_centre = dy_given = false;
@@ -282,13 +498,62 @@ void ascii_lecture(void)
 
     // n values take at least 2n - 1 bytes: refuse a header the file cannot
     // fill before taking the memory for it.
-    if (left >= 0) {
-        long long data = left - bytes_before - (cur - buf);
-        long long cells = static_cast<long long>(nb_lig) * nb_col;
-        if (2 * cells - 1 > data) stop_run(1, MSG_GRID_TOO_BIG, nb_lig, nb_col, data > 0 ? data : 0);
-    }
-    dtab = dmatrice(nb_col, nb_lig);
-    if (!dtab) stop_no_memory(nb_lig, nb_col);
+    const long long data_start = head.offset + (head.cur - head.buf);
+    const long long data = left >= 0 ? (start > 0 ? start : 0) + left - data_start : -1;
+    const long long cells = static_cast<long long>(nb_lig) * nb_col;
+    if (data >= 0 && 2 * cells - 1 > data) stop_run(1, MSG_GRID_TOO_BIG, nb_lig, nb_col, data > 0 ? data : 0);
     take_line_extremes();
-    read_values();
+
+    fd1 = fileno(f1);
+    // The parts before the last are counted while the matrix is taken.
+    nb_parts = data > 0 ? plan_parts(data_start, data) : 1;
+    for (int j = 0; j < nb_parts; j++) {
+        parts[j].fault = NO_FAULT;
+        parts[j].progress = j == 0;
+    }
+    parts[0].r = head;
+    parts[0].from = data_start;
+    if (nb_parts == 1) parts[0].to = LLONG_MAX;
+    bool counting[MAX_PARTS] = {};
+    for (int j = 1; j < nb_parts; j++) counting[j] = worker_start(&parts[j].worker, count_job, &parts[j]);
+    dtab = dmatrice(nb_col, nb_lig);
+    for (int j = 1; j < nb_parts; j++) {
+        if (counting[j])
+            worker_join(&parts[j].worker);
+        else
+            count_job(&parts[j]);
+    }
+    if (!dtab) {
+        free_parts();
+        stop_no_memory(nb_lig, nb_col);
+    }
+    if (!place_parts(cells)) {  // read in one go
+        free_parts();
+        nb_parts = 1;
+        parts[0].to = LLONG_MAX;
+        place_parts(cells);
+    }
+
+    progress_shown = 0;
+    bool reading[MAX_PARTS] = {};
+    for (int j = 1; j < nb_parts; j++) reading[j] = worker_start(&parts[j].worker, read_job, &parts[j]);
+    read_part(&parts[0]);
+    for (int j = 1; j < nb_parts; j++) {
+        if (reading[j])
+            worker_join(&parts[j].worker);
+        else
+            read_job(&parts[j]);
+    }
+    report();
+    // The lines that parts share (begun in one, ended in another), once
+    // they are whole.
+    int shared = -1;
+    for (int j = 1; j < nb_parts; j++) {
+        const long long first = parts[j].first;
+        const int l = static_cast<int>(first / nb_col);
+        if (first == cells || first % nb_col == 0 || l == shared) continue;
+        grid_line_stats(dtab[l], nb_col, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+        shared = l;
+    }
+    free_parts();
 }

@@ -10,6 +10,8 @@
 #ifndef KERNELS_H
 #define KERNELS_H
 
+#include <cstddef>
+
 // The loops over cells (these kernels, the grid's value loop) are built
 // twice on x86-64 Linux, for any x86-64 and for the x86-64-v3 level (AVX2:
 // twice the cells a vector instruction), and the loader picks one once at
@@ -47,6 +49,12 @@ void grid_line_stats(const double *row, int n, double nodata, double *lowest, do
 
 // The mask of a row: 1 where the cell equals v, 255 elsewhere.
 void mask_row(const double *row, unsigned char *mask, int n, double v);
+
+// How many words start among the n bytes at p: bytes that are no blank
+// (' ', '\t' to '\r') after a blank, the byte before p being one when
+// blank_before. The grid reader counts a stretch of text this way to know
+// where the values of the stretch after it begin.
+long long word_starts(const char *p, size_t n, bool blank_before);
 
 // The vectors of the line extremes for the nb_lig lines of dtab, those of
 // an earlier run in this process given back first; the out-of-memory stop

@@ -44,6 +44,11 @@ extern unsigned char **tab_bin;  // the mask: 255, 1 on the lowest pixels
 extern double *line_min, *line_max;
 extern int *line_lows, *line_voids;
 
+// The parts the grid reader's values and the mask's lines are split in,
+// each on a processor of its own: 0 (at start) for one a processor, each of
+// a block at least. The tests set it to split small models.
+extern int work_parts;
+
 extern bool descr_OK;  // an existing descriptor was read
 // The path text of the descriptor that the raw reader writes once the
 // raster is read, empty when none is to be written.

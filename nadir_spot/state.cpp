@@ -13,6 +13,7 @@ unsigned char **tab_bin;
 double *line_min, *line_max;
 int *line_lows, *line_voids;
 
+int work_parts;
 bool descr_OK;
 
 char nomim1[PATH_TEXT], nomfic1[PATH_TEXT], nomim2[PATH_TEXT], nomfic[PATH_TEXT], descr_new[PATH_TEXT];

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "../PLATFORM/console.h"
+#include "../PLATFORM/workers.h"
 #include "regions.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -66,20 +67,68 @@ double take(char *p, size_t n)
     return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
 }
 
-// Faults a region in a huge page's worth (a step) at a time, each step of
-// the kind next_pages chose from the timings before, or the pinned kind.
+// A stretch of a region, faulted in by one processor: a huge page's worth
+// (a step) at a time, each step of the kind its own choice made from the
+// timings before (the process's choice at first), or the pinned kind.
+struct Stretch {
+    char *p;
+    size_t n;
+    PageChoice pages;
+    bool ok;
+    Worker worker;
+};
+
+void *fill_stretch(void *arg)
+{
+    Stretch *s = static_cast<Stretch *>(arg);
+    int advised = -1;
+    for (size_t done = 0, step;; done += step) {
+        step = std::min(s->n - done, HUGE_PAGE);
+        if (pinned_pages >= 0) s->pages.huge = pinned_pages;
+#ifdef MADV_HUGEPAGE
+        // Only when the kind changes: the advice waits for every other
+        // stretch's step under way.
+        if (s->pages.huge != advised)
+            madvise(s->p + done, s->n - done, s->pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+        advised = s->pages.huge;
+#endif
+        double t = take(s->p + done, step);
+        s->ok = t >= 0;
+        if (t < 0 || step < HUGE_PAGE) return nullptr;
+        s->pages = next_pages(s->pages, t);
+    }
+}
+
+// Faults a region in, in stretches on as many processors as there are
+// (the kernel clears and maps the pages of each at once), each of
+// STRETCH_STEPS steps at least: each stretch's choice starts from the
+// process's (the timings of the regions before) and needs a few steps to
+// act on it. The first stretch's choice is carried on.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
-    for (size_t done = 0, step;; done += step) {
-        step = std::min(n - done, HUGE_PAGE);
-        if (pinned_pages >= 0) pages.huge = pinned_pages;
-#ifdef MADV_HUGEPAGE
-        madvise(p + done, n - done, pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
-#endif
-        double t = take(p + done, step);
-        if (t < 0 || step < HUGE_PAGE) return t >= 0;
-        pages = next_pages(pages, t);
+    const size_t STRETCH_STEPS = 16;
+    Stretch s[16];
+    const size_t steps = n / HUGE_PAGE;
+    size_t k = std::min({size_t(processors()), steps / STRETCH_STEPS, sizeof s / sizeof s[0]});
+    if (k < 1) k = 1;
+    bool started[16] = {};
+    for (size_t i = k; i-- > 0;) {
+        s[i].p = p + steps * i / k * HUGE_PAGE;
+        s[i].n = (i + 1 < k ? p + steps * (i + 1) / k * HUGE_PAGE : p + n) - s[i].p;
+        s[i].pages = pages;
+        if (i > 0) started[i] = worker_start(&s[i].worker, fill_stretch, &s[i]);
     }
+    fill_stretch(&s[0]);
+    bool ok = s[0].ok;
+    for (size_t i = 1; i < k; i++) {
+        if (started[i])
+            worker_join(&s[i].worker);
+        else
+            fill_stretch(&s[i]);
+        ok = ok && s[i].ok;
+    }
+    pages = s[0].pages;
+    return ok;
 }
 #endif
 

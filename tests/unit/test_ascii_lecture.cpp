@@ -13,6 +13,10 @@
 #include "reader_fixture.h"
 #include "readers.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace {
 
 using ::testing::ExitedWithCode;
@@ -42,6 +46,48 @@ protected:
         for (size_t k = 0; k < want.size(); k++)
             EXPECT_EQ(dtab[k / nb_col][k % nb_col], want[k]) << "cell " << k;
     }
+
+#ifndef _WIN32
+    // What a run of the reader on a file shows, in a child process: its
+    // output and exit status, every cell and line result it leaves, then
+    // what the search shows and the mask it saves.
+    std::string outcome(const std::string &text, int parts)
+    {
+        fflush(stdout);
+        int fds[2];
+        if (pipe(fds) != 0) return "no pipe";
+        pid_t pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            work_parts = parts;
+            model_file(text);
+            ascii_lecture();
+            for (int l = 0; l < nb_lig; l++) {
+                printf("\n%a %a %d %d:", line_min[l], line_max[l], line_lows[l], line_voids[l]);
+                for (int c = 0; c < nb_col; c++) printf(" %a", dtab[l][c]);
+            }
+            // Then the search, the pixels located and the mask's bytes.
+            const std::string folder = temp_path("parts_");
+            strcpy(nomim2, folder.c_str());
+            answers_ = "0\nm\n";
+            console_input_memory(answers_.data(), answers_.size());
+            treatment();
+            fputs(slurp(folder + "m.bmp").c_str(), stdout);
+            fflush(stdout);
+            _exit(0);
+        }
+        close(fds[1]);
+        std::string out;
+        char chunk[4096];
+        for (ssize_t got; (got = read(fds[0], chunk, sizeof chunk)) > 0;)
+            out.append(chunk, static_cast<size_t>(got));
+        close(fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return out + "\nstatus " + std::to_string(status);
+    }
+#endif
 };
 
 TEST_F(AsciiLecture, StandardHeaderAndValues)
@@ -358,6 +404,47 @@ TEST_F(AsciiLecture, ByteOrderMarkIsSkipped)
         },
         ExitedWithCode(1), "Grid line 1, column 1: \"\\\\xEF\\\\xBB\\\\xBF5\" is not a number\\.");
 }
+
+#ifndef _WIN32
+TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
+{
+    // Random grids, sound and damaged (a bad word, a word too long, cut
+    // short, words after the last), read and masked in 2 to 16 parts: the
+    // same values, line results, progress lines, stop, pixels located and
+    // mask as in one part. Tall
+    // grids print progress lines; long blank runs and long words fall
+    // across part boundaries.
+    const char *words[] = {"1644.57",           "-3",  "+2.5", "1e3", "-0", "0.000001",
+                           "12345678901234567", "nan", "-9999"};
+    srand(11);
+    for (int k = 0; k < 60; k++) {
+        const int lines = k % 4 == 0 ? 150 + rand() % 250 : 1 + rand() % 20,
+                  cols = 1 + rand() % (k % 4 ? 30 : 3);
+        std::string text = "ncols " + std::to_string(cols) + "\nnrows " + std::to_string(lines) +
+                           "\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n";
+        const int cells = lines * cols, fault = rand() % 6;
+        // Half the tall grids fail on a line whose progress line is due.
+        const int at = lines > 100 && k % 8 ? 100 * (1 + rand() % (lines / 100)) * cols : rand() % cells;
+        for (int i = 0; i < cells + (fault == 4 ? 5 : 0); i++) {
+            if (fault == 3 && i == at) break;  // cut short
+            std::string w = words[rand() % 9];
+            if (fault == 1 && i == at) w = "12x";
+            if (fault == 2 && i == at) w = std::string(4097, '7');
+            if (fault == 5 && i == at) w = std::string(4000, '0') + "5";  // long, yet read
+            if (fault == 4 && i >= cells) w = "junk";
+            text += w;
+            int blank = rand() % 40;
+            text += blank == 0  ? std::string(static_cast<size_t>(rand() % 3000), ' ')
+                    : blank < 4 ? "\r\n"
+                    : blank < 8 ? "\t"
+                                : " ";
+        }
+        const std::string one = outcome(text, 1);
+        for (int parts : {2, 3, 5, 16})
+            EXPECT_EQ(outcome(text, parts), one) << "grid " << k << ", " << parts << " parts";
+    }
+}
+#endif
 
 TEST_F(AsciiLecture, WordsAreShownAsTheirBytes)
 {

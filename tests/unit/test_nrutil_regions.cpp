@@ -52,35 +52,40 @@ bool kernel_gives_advised_huge_pages()
 
 // Every way a region may take its pages: small pages only, huge pages only,
 // and as chosen. 2500 lines of 1001 doubles: several steps, and a last part
-// short of a huge page.
+// short of a huge page; 2200 lines of 4001: two stretches faulted in at
+// once where there are two processors.
 TEST(Regions, EveryWayOfTakingPagesGivesZeroFilledLinesOfTheirOwn)
 {
-    const int cols = 1001, lines = 2500;
-    for (int pinned : {0, 1, -1}) {
-        regions_pin_pages(pinned);
-        int before = regions_in_use();
-        double **m = dmatrice(cols, lines);
-        ASSERT_NE(m, nullptr);
-        EXPECT_EQ(regions_in_use(), before + one_region());
-        for (int l = 0; l < lines; l++)
-            for (int c = 0; c < cols; c++) ASSERT_EQ(m[l][c], 0.0) << l << " " << c;
-        for (int l = 0; l < lines; l++)
-            for (int c = 0; c < cols; c++) m[l][c] = l * 4096.0 + c;
-        for (int l = 0; l < lines; l++) {
-            ASSERT_EQ(m[l][0], l * 4096.0);
-            ASSERT_EQ(m[l][cols - 1], l * 4096.0 + cols - 1);
-        }
-        if (one_region() && kernel_gives_advised_huge_pages()) {
-            long kb = huge_kb_at(m[lines / 2]);
-            if (pinned == 0) {
-                EXPECT_EQ(kb, 0) << "huge pages where small ones were asked";
+    for (const int *shape : {(const int[]){1001, 2500}, (const int[]){4001, 2200}}) {
+        const int cols = shape[0], lines = shape[1];
+        for (int pinned : {0, 1, -1}) {
+            regions_pin_pages(pinned);
+            int before = regions_in_use();
+            double **m = dmatrice(cols, lines);
+            ASSERT_NE(m, nullptr);
+            EXPECT_EQ(regions_in_use(), before + one_region());
+            for (int l = 0; l < lines; l++)
+                for (int c = 0; c < cols; c++) ASSERT_EQ(m[l][c], 0.0) << l << " " << c;
+            for (int l = 0; l < lines; l++)
+                for (int c = 0; c < cols; c++) m[l][c] = l * 4096.0 + c;
+            for (int l = 0; l < lines; l++) {
+                ASSERT_EQ(m[l][0], l * 4096.0);
+                ASSERT_EQ(m[l][cols - 1], l * 4096.0 + cols - 1);
             }
-            if (pinned == 1) {
-                EXPECT_GE(kb, 16 * 1024) << "huge pages not taken";
+            if (one_region() && kernel_gives_advised_huge_pages()) {
+                for (int l : {lines / 4, lines * 3 / 4}) {
+                    long kb = huge_kb_at(m[l]);
+                    if (pinned == 0) {
+                        EXPECT_EQ(kb, 0) << "huge pages where small ones were asked";
+                    }
+                    if (pinned == 1) {
+                        EXPECT_GE(kb, 16 * 1024) << "huge pages not taken";
+                    }
+                }
             }
+            frdmatrice(m, lines);
+            EXPECT_EQ(regions_in_use(), before);
         }
-        frdmatrice(m, lines);
-        EXPECT_EQ(regions_in_use(), before);
     }
     regions_pin_pages(-1);
 }
