@@ -117,7 +117,7 @@ bool too_long(const char *w, const char *we) { return we - w > LONGEST_WORD; }
 
 bool whole_number(const char *w, const char *we, double *v) { return we > w && scan_number(w, we, v) == we; }
 
-// The header's reader, whose buffer goes on with the values of part 0.
+// The header's reader, whose buffer goes on with the values of the first part.
 char head_space[BUF_SPACE];
 Reader head;
 
@@ -261,7 +261,7 @@ enum Fault { NO_FAULT, BAD_WORD, GRID_ENDS, UNREADABLE };
 // first value).
 struct Part {
     Reader r;
-    char *space;            // its buffer's memory (part 0: the header's)
+    char *space;            // its buffer's memory (the first part's: the header's)
     long long from, to;     // file offsets; LLONG_MAX: to the end of the file
     long long words;        // the words that start in it, once counted
     bool counted;           // ... could be counted
