@@ -33,9 +33,6 @@ const ptrdiff_t LONGEST_WORD = 4096;
 const size_t BUF_BYTES = BLOCK + LONGEST_WORD + 1;
 const size_t BUF_SPACE = 16 + BUF_BYTES;  // with 16 bytes before the buffer that scan_words may read
 
-// Parts at most: bounds the memory their buffers take.
-const int MAX_PARTS = 64;
-
 inline bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int fd1;  // f1's file, for the parts read at offsets
@@ -274,7 +271,7 @@ struct Part {
     Worker worker;
 };
 
-Part parts[MAX_PARTS];
+Part parts[MAX_WORKERS];
 int nb_parts;
 int progress_shown;  // the last line whose progress line was printed
 
@@ -411,9 +408,7 @@ void *read_job(void *arg)
 // stream of unknown size) or a part's buffer cannot be had.
 int plan_parts(long long data_start, long long data)
 {
-    long long k = work_parts > 0 ? work_parts : processors();
-    if (work_parts <= 0 && k > data / static_cast<long long>(BLOCK)) k = data / static_cast<long long>(BLOCK);
-    if (k > MAX_PARTS) k = MAX_PARTS;
+    long long k = parts_for(data, static_cast<long long>(BLOCK));
     if (k > data) k = data;
     if (k < 2) return 1;
     for (int j = 1; j < k; j++) {
@@ -514,7 +509,7 @@ void ascii_lecture(void)
     parts[0].r = head;
     parts[0].from = data_start;
     if (nb_parts == 1) parts[0].to = LLONG_MAX;
-    bool counting[MAX_PARTS] = {};
+    bool counting[MAX_WORKERS] = {};
     for (int j = 1; j < nb_parts; j++) counting[j] = worker_start(&parts[j].worker, count_job, &parts[j]);
     dtab = dmatrice(nb_col, nb_lig);
     for (int j = 1; j < nb_parts; j++) {
@@ -535,7 +530,7 @@ void ascii_lecture(void)
     }
 
     progress_shown = 0;
-    bool reading[MAX_PARTS] = {};
+    bool reading[MAX_WORKERS] = {};
     for (int j = 1; j < nb_parts; j++) reading[j] = worker_start(&parts[j].worker, read_job, &parts[j]);
     read_part(&parts[0]);
     for (int j = 1; j < nb_parts; j++) {

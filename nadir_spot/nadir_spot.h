@@ -48,6 +48,9 @@ extern int *line_lows, *line_voids;
 // each on a processor of its own: 0 (at start) for one a processor, each of
 // a block at least. The tests set it to split small models.
 extern int work_parts;
+// The parts for amount of work, each of least at least: work_parts when
+// set, else one per processor (workers_for).
+int parts_for(long long amount, long long least);
 
 extern bool descr_OK;  // an existing descriptor was read
 // The path text of the descriptor that the raw reader writes once the

@@ -1,7 +1,10 @@
 // The program state (nadir_spot.h), and its one reset.
+#include <algorithm>
+
 #include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
+#include "workers.h"
 
 int nb_lig, nb_col, format, itype, mind, maxd;
 double dpix_size, dpix_dy, X_min, Y_min, nodata;
@@ -19,6 +22,11 @@ bool descr_OK;
 char nomim1[PATH_TEXT], nomfic1[PATH_TEXT], nomim2[PATH_TEXT], nomfic[PATH_TEXT], descr_new[PATH_TEXT];
 
 FILE *f1, *f1d;
+
+int parts_for(long long amount, long long least)
+{
+    return work_parts > 0 ? std::min(work_parts, MAX_WORKERS) : workers_for(amount, least);
+}
 
 void reset_state(void)
 {

@@ -115,16 +115,13 @@ void *mask_lines(void *arg)
 void build_mask(double decim_val_pit)
 {
     const long long MASK_BLOCK = 1 << 20;
-    const int MAX_PARTS = 64;
     spots = 0;
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
     if (!tab_bin) stop_no_memory(nb_lig, nb_col);
-    long long k = work_parts > 0 ? work_parts : processors();
-    if (work_parts <= 0) k = std::min(k, static_cast<long long>(nb_lig) * nb_col / MASK_BLOCK);
-    k = std::max(1LL, std::min({k, static_cast<long long>(nb_lig), static_cast<long long>(MAX_PARTS)}));
-    MaskPart parts[MAX_PARTS];
-    bool started[MAX_PARTS] = {};
+    const int k = std::min(parts_for(static_cast<long long>(nb_lig) * nb_col, MASK_BLOCK), nb_lig);
+    MaskPart parts[MAX_WORKERS];
+    bool started[MAX_WORKERS] = {};
     for (int j = 0; j < k; j++) {
         parts[j].first = static_cast<int>(static_cast<long long>(nb_lig) * j / k);
         parts[j].last = static_cast<int>(static_cast<long long>(nb_lig) * (j + 1) / k);

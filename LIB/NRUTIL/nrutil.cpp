@@ -107,11 +107,10 @@ void *fill_stretch(void *arg)
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
     const size_t STRETCH_STEPS = 16;
-    Stretch s[16];
+    Stretch s[MAX_WORKERS];
     const size_t steps = n / HUGE_PAGE;
-    size_t k = std::min({size_t(processors()), steps / STRETCH_STEPS, sizeof s / sizeof s[0]});
-    if (k < 1) k = 1;
-    bool started[16] = {};
+    const size_t k = size_t(workers_for(static_cast<long long>(steps), STRETCH_STEPS));
+    bool started[MAX_WORKERS] = {};
     for (size_t i = k; i-- > 0;) {
         s[i].p = p + steps * i / k * HUGE_PAGE;
         s[i].n = (i + 1 < k ? p + steps * (i + 1) / k * HUGE_PAGE : p + n) - s[i].p;

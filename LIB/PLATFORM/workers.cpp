@@ -1,5 +1,12 @@
 #include "workers.h"
 
+int workers_for(long long amount, long long least)
+{
+    long long k = least > 0 ? amount / least : amount;
+    k = k < processors() ? k : processors();
+    return k < 1 ? 1 : k > MAX_WORKERS ? MAX_WORKERS : static_cast<int>(k);
+}
+
 #ifdef _WIN32
 
 int processors(void) { return 1; }

@@ -26,6 +26,12 @@ struct Worker {
 };
 
 int processors(void);
+
+// How many processors share `amount` of work, each taking `least` of it
+// at least (below that a thread costs more than it saves): 1 to
+// MAX_WORKERS.
+const int MAX_WORKERS = 64;
+int workers_for(long long amount, long long least);
 bool worker_start(Worker *w, void *(*work)(void *), void *arg);
 void worker_join(Worker *w);
 
