@@ -275,6 +275,7 @@ struct Part {
     bool long_word;         // ... longer than LONGEST_WORD
     bool progress;          // prints the progress lines: the main thread's part
     bool guarded;           // may not write the lines the last part takes
+    double lowest;          // the lowest of its lines passed (pass_line)
     long long rows_at;      // the last part: the file offset of its first row (LLONG_MAX: none)
     Worker worker;
 };
@@ -359,7 +360,7 @@ void fail(Part *pt, long long index, Fault fault)
 // for any other word the buffer holds it whole, and the byte after it,
 // before it is scanned. Blanks are skipped up to the NUL after the unread
 // bytes without a bound check. A line begun in the part is passed to
-// grid_line_stats as soon as it is whole, while it is in cache.
+// the per-line pass as soon as it is whole, while it is in cache.
 CLONES void read_part(Part *pt)
 {
     Reader *r = &pt->r;
@@ -410,7 +411,7 @@ CLONES void read_part(Part *pt)
         }
         i = static_cast<long long>(l) * n + c;
         if (c == n && static_cast<long long>(l) * n >= pt->first)
-            grid_line_stats(row, n, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+            pass_line(l, &pt->lowest);
     }
     r->cur = p;
     pt->next = i;
@@ -435,19 +436,18 @@ void *read_job(void *arg)
     return nullptr;
 }
 
-// The last '\n' in lo..end, or null. Blocks of 32 bytes without one are
-// passed by a loop the compiler makes vector code of.
-CLONES const char *last_newline(const char *lo, const char *end)
+// The last '\n' in lo..end, or null: the C library's own search where it
+// has one (a line of a large grid is tens of kilobytes, and a byte loop
+// would cost as much as reading it).
+const char *last_newline(const char *lo, const char *end)
 {
-    const char *p = end;
-    for (; p - lo >= 32; p -= 32) {
-        unsigned any = 0;
-        for (int k = 1; k <= 32; k++) any |= p[-k] == '\n';
-        if (any) break;
-    }
-    while (p > lo)
-        if (*--p == '\n') return p;
+#ifdef __GLIBC__
+    return static_cast<const char *>(memrchr(lo, '\n', static_cast<size_t>(end - lo)));
+#else
+    while (end > lo)
+        if (*--end == '\n') return end;
     return nullptr;
+#endif
 }
 
 // Line l from the bytes ls..end of the last part's buffer (end holds a NUL
@@ -466,7 +466,9 @@ bool read_line(Part *pt, const char *ls, char *end, int l)
     line.last = line.first + nb_col;
     line.fault = NO_FAULT;
     line.progress = line.guarded = false;
+    line.lowest = pt->lowest;
     read_part(&line);
+    pt->lowest = line.lowest;
     const char *p = line.r.cur;
     while (p < end && is_space(*p)) p++;
     return line.fault == NO_FAULT && p == end;
@@ -647,6 +649,7 @@ void ascii_lecture(void)
         parts[j].fault = NO_FAULT;
         parts[j].progress = j == 0;
         parts[j].guarded = j == nb_parts - 2;
+        parts[j].lowest = INFINITY;
     }
     parts[0].r = head;
     parts[0].from = data_start;
@@ -699,7 +702,8 @@ void ascii_lecture(void)
         const long long first = parts[j].first;
         const int l = static_cast<int>(first / nb_col);
         if (first == cells || first % nb_col == 0 || l == shared) continue;
-        grid_line_stats(dtab[l], nb_col, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+        double lowest = INFINITY;
+        pass_line(l, &lowest);
         shared = l;
     }
     free_parts();
