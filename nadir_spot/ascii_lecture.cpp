@@ -284,6 +284,7 @@ Part parts[MAX_WORKERS];
 int nb_parts;
 int progress_shown;  // the last line whose progress line was printed
 long long data_end;  // the file offset after the last byte
+long long window;    // the last part's buffer, for a few lines of the file's length a line
 
 // The lines taken by the part before the last (up to top_line, and the
 // parts before it those before its first) and by the last part (from
@@ -484,7 +485,6 @@ bool read_line(Part *pt, const char *ls, char *end, int l)
 void *read_back(void *arg)
 {
     Part *pt = static_cast<Part *>(arg);
-    const long long window = static_cast<long long>(BUF_BYTES) - 1;
     char *buf = pt->space + 16;
     pt->r.buf = buf;
     pt->first = pt->last = static_cast<long long>(nb_lig) * nb_col;
@@ -527,8 +527,10 @@ int plan_parts(long long data_start, long long data)
     long long k = parts_for(data, static_cast<long long>(BLOCK));
     if (k > data) k = data;
     if (k < 2) return 1;
+    window = 2 * (data / nb_lig) + LONGEST_WORD;  // a wide grid's lines are long
+    if (window < static_cast<long long>(BUF_BYTES) - 1) window = static_cast<long long>(BUF_BYTES) - 1;
     for (int j = 1; j < k; j++) {
-        parts[j].space = static_cast<char *>(malloc(BUF_SPACE));
+        parts[j].space = static_cast<char *>(malloc(j < k - 1 ? BUF_SPACE : static_cast<size_t>(16 + window + 1)));
         if (!parts[j].space) {
             while (--j >= 1) free(parts[j].space);
             return 1;

@@ -452,6 +452,11 @@ TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
         for (int parts : {2, 3, 5, 16})
             EXPECT_EQ(outcome(text, parts), one) << "grid " << k << ", " << parts << " parts";
     }
+    // A last line longer than the last part's buffer (a few lines of the
+    // file's length a line): the part before it reads it.
+    const std::string wide = "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n7 8" +
+                             std::string(6 << 20, ' ') + "9\n";
+    EXPECT_EQ(outcome(wide, 2), outcome(wide, 1));
 }
 #endif
 
