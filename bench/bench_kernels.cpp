@@ -112,10 +112,11 @@ void stats_grid(benchmark::State &state)
 void mask(benchmark::State &state)
 {
     auto rows = rows_of<double>(static_cast<int>(state.range(0)), 0.01);
-    std::vector<unsigned char> out(COLS);
+    std::vector<unsigned char> out(COLS), bits(COLS / 8 + 1);
     size_t l = 0;
     for (auto _ : state) {
-        mask_row(rows[l].data(), out.data(), COLS, 2.0);
+        low_bits(rows[l].data(), COLS, 2.0, bits.data());
+        mask_from_bits(bits.data(), out.data(), COLS);
         benchmark::ClobberMemory();
         l = (l + 1) % rows.size();
     }

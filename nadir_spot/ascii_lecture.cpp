@@ -1,11 +1,15 @@
 // ascii_lecture: a text grid (header, then nb_lig lines of nb_col decimal
 // altitudes in metres) into dtab. The file is read in large blocks and
 // the values go through scan_words and scan_number: no formatted read per
-// value. A large file's values are read in parts, one per processor: the
-// words of the parts before each are counted first (while the matrix is
-// being taken), so each part knows the index of its first value and writes
-// its rows directly; the result, stop and message included, is that of
-// reading the parts one after another.
+// value. A large file's values are read in parts, one per processor, each
+// writing its rows directly. The last part is read from the end of the file
+// up, a line a row, as grid writers lay rows out: it needs no count of the
+// words before it, and the part before it checks where its rows begin. The
+// words of the parts between are counted first (while the matrix is being
+// taken), so that each knows the index of its first value. The result,
+// stop and message included, is that of reading the parts one after
+// another.
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -250,8 +254,10 @@ void read_header(void)
     }
 }
 
-// Why a part stopped before its last value.
-enum Fault { NO_FAULT, BAD_WORD, GRID_ENDS, UNREADABLE };
+// Why a part stopped before its last value. ENDED: no word was left before
+// its end, or the last part has the next line: settle reads the part before
+// the last on; for a part counted before, the file changed since.
+enum Fault { NO_FAULT, BAD_WORD, GRID_ENDS, UNREADABLE, ENDED };
 
 // A stretch of the file, from..to, and the values of the words that start
 // in it: a word starts at a byte that is no blank after a blank (or at the
@@ -268,12 +274,37 @@ struct Part {
     char word[SHOWN_TEXT];  // the bad word, as shown
     bool long_word;         // ... longer than LONGEST_WORD
     bool progress;          // prints the progress lines: the main thread's part
+    bool guarded;           // may not write the lines the last part takes
+    double lowest;          // the lowest of its lines passed (pass_line)
+    long long rows_at;      // the last part: the file offset of its first row (LLONG_MAX: none)
     Worker worker;
 };
 
 Part parts[MAX_WORKERS];
 int nb_parts;
 int progress_shown;  // the last line whose progress line was printed
+long long data_end;  // the file offset after the last byte
+long long window;    // the last part's buffer, for a few lines of the file's length a line
+
+// The lines taken by the part before the last (up to top_line, and the
+// parts before it those before its first) and by the last part (from
+// low_line on), which read towards each other. Each
+// publishes a line before it writes it, then checks the other's: with both
+// in one order (sequentially consistent), at least one of two parts that
+// reach the same line sees it, so no line is written by both.
+std::atomic<int> top_line, low_line;
+
+bool take_top(int l)
+{
+    top_line.store(l);
+    return l < low_line.load();
+}
+
+bool take_low(int l)
+{
+    low_line.store(l);
+    return l > top_line.load();
+}
 
 void show_progress(int l)
 {
@@ -330,17 +361,18 @@ void fail(Part *pt, long long index, Fault fault)
 // for any other word the buffer holds it whole, and the byte after it,
 // before it is scanned. Blanks are skipped up to the NUL after the unread
 // bytes without a bound check. A line begun in the part is passed to
-// grid_line_stats as soon as it is whole, while it is in cache.
+// the per-line pass as soon as it is whole, while it is in cache.
 CLONES void read_part(Part *pt)
 {
     Reader *r = &pt->r;
     const int n = nb_col;
     const char *p = r->cur;
     const char *stop = stop_in(r, pt->to);
-    long long i = pt->first;
+    long long i = pt->next;
     while (i < pt->last) {
         const int l = static_cast<int>(i / n);
         int c = static_cast<int>(i % n);
+        if (pt->guarded && (c == 0 || i == pt->next) && !take_top(l)) break;
         if (pt->progress && c == 0 && l > 0 && l % 100 == 0) show_progress(l);
         double *row = dtab[l];
         const int end = pt->last - i < n - c ? c + static_cast<int>(pt->last - i) : n;
@@ -359,9 +391,12 @@ CLONES void read_part(Part *pt)
             }
             const long long at = static_cast<long long>(l) * n + c;
             if (r->failed) return fail(pt, at, UNREADABLE);
-            // No word left in the part: the grid ends there, or, before the
-            // last part, the file changed since its words were counted.
-            if (p >= stop) return fail(pt, at, pt->to == LLONG_MAX ? GRID_ENDS : UNREADABLE);
+            // No word left in the part: the grid ends there, or the part
+            // does (the fault tells the caller which).
+            if (p >= stop) {
+                r->cur = p;
+                return fail(pt, at, pt->to == LLONG_MAX ? GRID_ENDS : ENDED);
+            }
             const char *q = scan_number(p, r->lim, &row[c]);
             // No number (q == p wraps around), more than LONGEST_WORD bytes
             // (which a number ending at lim before the end of the file is),
@@ -377,16 +412,16 @@ CLONES void read_part(Part *pt)
         }
         i = static_cast<long long>(l) * n + c;
         if (c == n && static_cast<long long>(l) * n >= pt->first)
-            grid_line_stats(row, n, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+            pass_line(l, &pt->lowest);
     }
     r->cur = p;
     pt->next = i;
+    if (i < pt->last) pt->fault = ENDED;  // the last part has the line
 }
 
 void *read_job(void *arg)
 {
     Part *pt = static_cast<Part *>(arg);
-    pt->next = pt->first;
     if (pt->first == pt->last) return nullptr;
     start_reader(&pt->r, pt->space + 16, pt->from - 1, true);
     // A word that goes on into the part from before it is not its.
@@ -402,6 +437,87 @@ void *read_job(void *arg)
     return nullptr;
 }
 
+// The last '\n' in lo..end, or null: the C library's own search where it
+// has one (a line of a large grid is tens of kilobytes, and a byte loop
+// would cost as much as reading it).
+const char *last_newline(const char *lo, const char *end)
+{
+#ifdef __GLIBC__
+    return static_cast<const char *>(memrchr(lo, '\n', static_cast<size_t>(end - lo)));
+#else
+    while (end > lo)
+        if (*--end == '\n') return end;
+    return nullptr;
+#endif
+}
+
+// Line l from the bytes ls..end of the last part's buffer (end holds a NUL
+// in place of the '\n' after them): true when they are exactly nb_col
+// numbers, read as read_part reads them.
+bool read_line(Part *pt, const char *ls, char *end, int l)
+{
+    Part line;
+    line.r = pt->r;
+    line.r.failed = false;
+    line.r.cur = ls;
+    line.r.lim = end;
+    line.r.at_eof = true;  // nothing to read after the line
+    line.to = LLONG_MAX;
+    line.first = line.next = static_cast<long long>(l) * nb_col;
+    line.last = line.first + nb_col;
+    line.fault = NO_FAULT;
+    line.progress = line.guarded = false;
+    line.lowest = pt->lowest;
+    read_part(&line);
+    pt->lowest = line.lowest;
+    const char *p = line.r.cur;
+    while (p < end && is_space(*p)) p++;
+    return line.fault == NO_FAULT && p == end;
+}
+
+// The last part, from the end of the file up: the last line that holds
+// words is the last row, the line before it the row before, and so on
+// while each line is nb_col numbers. It stops at a line that starts before
+// the part or is no such row, at one longer than its buffer, at a read that
+// fails, or where the part before it has come to. Its rows, from
+// pt->first on, are the forward reading's when that part ends where they
+// begin (settle checks); it reports no fault: the forward reading finds it.
+void *read_back(void *arg)
+{
+    Part *pt = static_cast<Part *>(arg);
+    char *buf = pt->space + 16;
+    pt->r.buf = buf;
+    pt->first = pt->last = static_cast<long long>(nb_lig) * nb_col;
+    pt->rows_at = LLONG_MAX;
+    long long pos = data_end;  // the bytes from pos on are the rows read, or the blanks after them
+    bool rows = false;         // a row was read
+    for (int l = nb_lig; l > 0;) {
+        const long long lo = pos - window > pt->from - 1 ? pos - window : pt->from - 1;
+        if (pos <= lo || read_at(fd1, buf, static_cast<size_t>(pos - lo), lo) != pos - lo) break;
+        pt->r.offset = lo;
+        char *end = buf + (pos - lo);
+        if (!rows) {  // the blanks that end the file
+            while (end > buf && is_space(end[-1])) end--;
+            if (end == buf) {
+                pos = lo;
+                continue;
+            }
+        }
+        const long long taken = l;
+        for (const char *nl; l > 0 && (nl = last_newline(buf, end)) != nullptr; l--) {
+            *end = '\0';
+            if (!take_low(l - 1) || !read_line(pt, nl + 1, end, l - 1)) return nullptr;
+            pt->first = static_cast<long long>(l - 1) * nb_col;
+            pt->rows_at = lo + (nl + 1 - buf);
+            end = const_cast<char *>(nl);
+            rows = true;
+        }
+        if (l == taken) break;  // the line starts before the part, or is too long
+        pos = lo + (end - buf);
+    }
+    return nullptr;
+}
+
 // Parts for data bytes of values from data_start on: one per processor, of
 // a block at least (a smaller one would gain less than its thread costs),
 // work_parts when set; one where the file cannot be read at offsets (a
@@ -411,8 +527,10 @@ int plan_parts(long long data_start, long long data)
     long long k = parts_for(data, static_cast<long long>(BLOCK));
     if (k > data) k = data;
     if (k < 2) return 1;
+    window = 2 * (data / nb_lig) + LONGEST_WORD;  // a wide grid's lines are long
+    if (window < static_cast<long long>(BUF_BYTES) - 1) window = static_cast<long long>(BUF_BYTES) - 1;
     for (int j = 1; j < k; j++) {
-        parts[j].space = static_cast<char *>(malloc(BUF_SPACE));
+        parts[j].space = static_cast<char *>(malloc(j < k - 1 ? BUF_SPACE : static_cast<size_t>(16 + window + 1)));
         if (!parts[j].space) {
             while (--j >= 1) free(parts[j].space);
             return 1;
@@ -432,20 +550,47 @@ void free_parts(void)
     nb_parts = 0;
 }
 
-// Each part's first and last index from the counts; false when one could
-// not be counted.
+// Each part's first and last index from the counts of the parts before
+// the last two (the last part places itself, the one before it goes up to
+// the last part's rows); false when one could not be counted.
 bool place_parts(long long cells)
 {
     long long index = 0;
     for (int j = 0; j < nb_parts; j++) {
-        parts[j].first = index < cells ? index : cells;
-        if (j < nb_parts - 1) {
+        parts[j].first = parts[j].next = index < cells ? index : cells;
+        if (j < nb_parts - 2) {
             if (!parts[j].counted) return false;
             index += parts[j].words;
         }
-        parts[j].last = j < nb_parts - 1 && index < cells ? index : cells;
+        parts[j].last = j < nb_parts - 2 && index < cells ? index : cells;
     }
     return true;
+}
+
+// Once all parts are read: the part before the last reads on to where the
+// last part's rows begin. Ending there at their first index, without a
+// word left before them, it makes them the forward reading's. Otherwise
+// (the lines are not the rows, or the grid is damaged) it reads on to the
+// end of the file, over them, as one part would.
+void settle(Part *pt, Part *back)
+{
+    const long long cells = static_cast<long long>(nb_lig) * nb_col;
+    pt->guarded = false;
+    if (pt->fault == ENDED && pt->next <= back->first) {
+        pt->fault = NO_FAULT;
+        pt->to = back->rows_at;
+        pt->last = back->first;
+        read_part(pt);
+        if (pt->fault == NO_FAULT && pt->to != LLONG_MAX && next_word(&pt->r) &&
+            pt->r.offset + (pt->r.cur - pt->r.buf) < pt->to)
+            pt->fault = ENDED;  // words left before the rows
+        if (pt->r.failed) pt->fault = UNREADABLE;
+    }
+    if (pt->fault != ENDED) return;
+    pt->fault = NO_FAULT;
+    pt->to = LLONG_MAX;
+    pt->last = cells;
+    read_part(pt);
 }
 
 // Stops at the first fault, in the order of the file, once the progress
@@ -465,7 +610,7 @@ void report(void)
     const Fault fault = faulty->fault;
     const bool long_word = faulty->long_word;
     free_parts();
-    if (fault == UNREADABLE) stop_run(1, MSG_GRID_UNREADABLE);
+    if (fault == UNREADABLE || fault == ENDED) stop_run(1, MSG_GRID_UNREADABLE);
     if (fault == GRID_ENDS) stop_run(1, MSG_GRID_ENDS, l, c);
     if (long_word) stop_run(1, MSG_GRID_LONG_VALUE, l, c, word, int(LONGEST_WORD));
     stop_run(1, MSG_GRID_BAD_VALUE, l, c, word);
@@ -505,14 +650,17 @@ void ascii_lecture(void)
     for (int j = 0; j < nb_parts; j++) {
         parts[j].fault = NO_FAULT;
         parts[j].progress = j == 0;
+        parts[j].guarded = j == nb_parts - 2;
+        parts[j].lowest = INFINITY;
     }
     parts[0].r = head;
     parts[0].from = data_start;
     if (nb_parts == 1) parts[0].to = LLONG_MAX;
+    data_end = data_start + data;
     bool counting[MAX_WORKERS] = {};
-    for (int j = 1; j < nb_parts; j++) counting[j] = worker_start(&parts[j].worker, count_job, &parts[j]);
+    for (int j = 1; j < nb_parts - 1; j++) counting[j] = worker_start(&parts[j].worker, count_job, &parts[j]);
     dtab = dmatrice(nb_col, nb_lig);
-    for (int j = 1; j < nb_parts; j++) {
+    for (int j = 1; j < nb_parts - 1; j++) {
         if (counting[j])
             worker_join(&parts[j].worker);
         else
@@ -525,20 +673,29 @@ void ascii_lecture(void)
     if (!place_parts(cells)) {  // read in one go
         free_parts();
         nb_parts = 1;
+        parts[0].guarded = false;
         parts[0].to = LLONG_MAX;
         place_parts(cells);
     }
 
     progress_shown = 0;
     bool reading[MAX_WORKERS] = {};
-    for (int j = 1; j < nb_parts; j++) reading[j] = worker_start(&parts[j].worker, read_job, &parts[j]);
+    const int last = nb_parts - 1;
+    // The last part takes no line that a part before the one before it has.
+    top_line = last > 0 ? static_cast<int>((parts[last - 1].first + nb_col - 1) / nb_col) - 1 : nb_lig;
+    low_line = nb_lig;
+    for (int j = 1; j <= last; j++)
+        reading[j] = worker_start(&parts[j].worker, j == last ? read_back : read_job, &parts[j]);
     read_part(&parts[0]);
-    for (int j = 1; j < nb_parts; j++) {
+    for (int j = 1; j <= last; j++) {
         if (reading[j])
             worker_join(&parts[j].worker);
+        else if (j == last)
+            read_back(&parts[j]);
         else
             read_job(&parts[j]);
     }
+    if (last > 0) settle(&parts[last - 1], &parts[last]);
     report();
     // The lines that parts share (begun in one, ended in another), once
     // they are whole.
@@ -547,7 +704,8 @@ void ascii_lecture(void)
         const long long first = parts[j].first;
         const int l = static_cast<int>(first / nb_col);
         if (first == cells || first % nb_col == 0 || l == shared) continue;
-        grid_line_stats(dtab[l], nb_col, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+        double lowest = INFINITY;
+        pass_line(l, &lowest);
         shared = l;
     }
     free_parts();

@@ -4,6 +4,7 @@
 // kernels.h); writes the descriptor that opening() could not find.
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include "console.h"
@@ -99,9 +100,10 @@ int ask_unit(void)
 void convert(int dyn_scale)
 {
     take_line_extremes();
+    double lowest = INFINITY;
     for (int l = 0; l < nb_lig; l++) {
         to_metres(itab[l], dtab[l], nb_col, unit_factor[dyn_scale], dyn_scale == 0);
-        line_stats(dtab[l], nb_col, &line_min[l], &line_max[l], &line_lows[l]);
+        pass_line(l, &lowest);
     }
 }
 

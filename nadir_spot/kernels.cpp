@@ -1,6 +1,8 @@
 #include "kernels.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "nadir_spot.h"
 #include "nrutil.h"
@@ -151,9 +153,54 @@ CLONES void grid_line_stats(const double *row, int n, double nodata, double *low
     *left_out = static_cast<int>(voids);
 }
 
-CLONES void mask_row(const double *row, unsigned char *mask, int n, double v)
+CLONES void low_bits(const double *row, int n, double v, unsigned char *bits)
 {
-    for (int c = 0; c < n; c++) mask[c] = row[c] == v ? 1 : 255;
+    // The cells of a block compared first, a byte each (a loop of vector
+    // compares); then each 8 bytes of 0 and 1 gathered into the top byte
+    // of a product, bit k from byte k: the partial products of different
+    // bytes fall on different bits below it and carry nothing into it.
+    for (int c = 0; c < n; c += 32) {
+        unsigned char is[32] = {};
+        const int m = n - c < 32 ? n - c : 32;
+        for (int k = 0; k < m; k++) is[k] = row[c + k] == v;
+        for (int j = 0; j < (m + 7) / 8; j++) {
+            uint64_t x;
+            memcpy(&x, is + 8 * j, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            x = __builtin_bswap64(x);  // byte k at bits 8k
+#endif
+            bits[c / 8 + j] = static_cast<unsigned char>((x * 0x0102040810204080u) >> 56);
+        }
+    }
+}
+
+CLONES void mask_from_bits(const unsigned char *bits, unsigned char *mask, int n)
+{
+    // Each byte of bits spread over 8 bytes, byte k keeping bit k; then 1
+    // where a byte is not 0 and 255 where it is: arithmetic on the 8 bytes
+    // at once, none carrying into the next (each is at most 0x80 + 0x7f).
+    int c = 0;
+    for (; c + 8 <= n; c += 8) {
+        const uint64_t x = bits[c / 8] * 0x0101010101010101u & 0x8040201008040201u;
+        const uint64_t set = ((x + 0x7f7f7f7f7f7f7f7fu) & 0x8080808080808080u) >> 7;
+        uint64_t m = ~uint64_t(0) - set * 0xfe;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+        m = __builtin_bswap64(m);  // byte k at the k-th address
+#endif
+        memcpy(mask + c, &m, 8);
+    }
+    for (; c < n; c++) mask[c] = bits[c / 8] >> c % 8 & 1 ? 1 : 255;
+}
+
+void pass_line(int l, double *lowest)
+{
+    if (format == 0)
+        grid_line_stats(dtab[l], nb_col, nodata, &line_min[l], &line_max[l], &line_lows[l], &line_voids[l]);
+    else
+        line_stats(dtab[l], nb_col, &line_min[l], &line_max[l], &line_lows[l]);
+    if (!(line_min[l] <= *lowest)) return;
+    *lowest = line_min[l];
+    low_bits(dtab[l], nb_col, line_min[l], line_low_bits[l]);
 }
 
 namespace {
@@ -179,8 +226,14 @@ CLONES long long word_starts(const char *p, size_t n, bool blank_before)
     return count;
 }
 
+namespace {
+int bits_lines;  // line_low_bits's lines: nb_lig may have changed since
+}  // namespace
+
 void free_line_extremes(void)
 {
+    frucmatrice(line_low_bits, bits_lines);
+    line_low_bits = nullptr;
     frdvecteur(line_min);
     frdvecteur(line_max);
     frivecteur(line_lows);
@@ -196,5 +249,7 @@ void take_line_extremes(void)
     line_max = dvecteur(nb_lig);
     line_lows = ivecteur(nb_lig);
     line_voids = ivecteur(nb_lig);  // zero-filled: a raw raster leaves it so
-    if (!line_min || !line_max || !line_lows || !line_voids) stop_no_memory(nb_lig, nb_col);
+    line_low_bits = ucmatrice((nb_col + 7) / 8, nb_lig);
+    bits_lines = nb_lig;
+    if (!line_min || !line_max || !line_lows || !line_voids || !line_low_bits) stop_no_memory(nb_lig, nb_col);
 }

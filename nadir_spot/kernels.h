@@ -3,7 +3,8 @@
 // Both readers call line_stats or grid_line_stats on each line they have
 // just written, while it is in cache: that decides the lowest and highest
 // altitude, the count at the lowest and the cells left out. treatment()
-// only combines the lines' results, and mask_row marks the same cells.
+// only combines the lines' results, and the mask marks the cells that
+// low_bits kept.
 // The raw reader also widens and converts with these loops; the benchmarks
 // time them alone. Each is a plain loop the compiler turns into vector
 // code; the callers take them row by row, so no call is made per cell.
@@ -47,8 +48,20 @@ void line_stats(const double *row, int n, double *lowest, double *highest, int *
 void grid_line_stats(const double *row, int n, double nodata, double *lowest, double *highest, int *at_lowest,
                      int *left_out);
 
-// The mask of a row: 1 where the cell equals v, 255 elsewhere.
-void mask_row(const double *row, unsigned char *mask, int n, double v);
+// The cells of a row equal to v, a bit each: bit c % 8 of bits[c / 8].
+// Taken with the row's lowest while the row is in cache, they make the
+// mask of the lowest without a pass over the model.
+void low_bits(const double *row, int n, double v, unsigned char *bits);
+
+// The mask of a row from its bits: 1 on a set bit, 255 elsewhere.
+void mask_from_bits(const unsigned char *bits, unsigned char *mask, int n);
+
+// The per-line pass over line l of dtab, just written: its results into
+// line_min[l] and the others (grid_line_stats for a grid, line_stats for a
+// raw raster) and, when it is as low as *lowest (the lowest of the lines
+// the caller passed before), its cells at its lowest into line_low_bits[l]
+// and its lowest into *lowest. A higher line holds no cell of the mask.
+void pass_line(int l, double *lowest);
 
 // How many words start among the n bytes at p: bytes that are no blank
 // (' ', '\t' to '\r') after a blank, the byte before p being one when

@@ -43,6 +43,7 @@ extern unsigned char **tab_bin;  // the mask: 255, 1 on the lowest pixels
 // (0 on a raw raster, which has none).
 extern double *line_min, *line_max;
 extern int *line_lows, *line_voids;
+extern unsigned char **line_low_bits;  // its cells at its lowest, a bit each (low_bits)
 
 // The parts the grid reader's values and the mask's lines are split in,
 // each on a processor of its own: 0 (at start) for one a processor, each of

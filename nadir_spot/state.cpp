@@ -15,6 +15,7 @@ double **dtab;
 unsigned char **tab_bin;
 double *line_min, *line_max;
 int *line_lows, *line_voids;
+unsigned char **line_low_bits;
 
 int work_parts;
 bool descr_OK;

@@ -43,12 +43,8 @@ void scan_range(double *lowest, double *highest, long long *count, long long *le
     const int n = nb_col;
     if (dtab && !line_min) {  // no reader took them: one pass over the model
         take_line_extremes();
-        for (int l = 0; l < nb_lig; l++)
-            if (format == 0)
-                grid_line_stats(dtab[l], n, nodata, &line_min[l], &line_max[l], &line_lows[l],
-                                &line_voids[l]);
-            else
-                line_stats(dtab[l], n, &line_min[l], &line_max[l], &line_lows[l]);
+        double lowest = INFINITY;
+        for (int l = 0; l < nb_lig; l++) pass_line(l, &lowest);
     }
     double mn = INFINITY, mx = -INFINITY;
     long long voids = 0;
@@ -88,7 +84,7 @@ struct MaskPart {
 
 // 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
 // cells counted (a no-data cell never equals it). Only a line whose lowest
-// is that altitude can hold it.
+// is that altitude can hold it, and its bits tell which.
 void *mask_lines(void *arg)
 {
     MaskPart *m = static_cast<MaskPart *>(arg);
@@ -100,7 +96,7 @@ void *mask_lines(void *arg)
             memset(mask, 255, static_cast<size_t>(n));
             continue;
         }
-        mask_row(dtab[l], mask, n, m->v);
+        mask_from_bits(line_low_bits[l], mask, n);
         for (int c = 0; c < n && m->spots < SHOWN_SPOTS; c++)
             if (mask[c] == 1) {
                 m->spot_lig[m->spots] = l;

@@ -413,7 +413,10 @@ TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
     // same values, line results, progress lines, stop, pixels located and
     // mask as in one part. Tall
     // grids print progress lines; long blank runs and long words fall
-    // across part boundaries.
+    // across part boundaries. Half the grids have a line a row, as grid
+    // writers lay them out (the last part reads those from the end), with
+    // now and then a line that is not a row, blank lines at the end or a
+    // row more than the header says.
     const char *words[] = {"1644.57",           "-3",  "+2.5", "1e3", "-0", "0.000001",
                            "12345678901234567", "nan", "-9999"};
     srand(11);
@@ -431,18 +434,29 @@ TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
             if (fault == 1 && i == at) w = "12x";
             if (fault == 2 && i == at) w = std::string(4097, '7');
             if (fault == 5 && i == at) w = std::string(4000, '0') + "5";  // long, yet read
-            if (fault == 4 && i >= cells) w = "junk";
+            if (fault == 4 && i >= cells) w = k % 2 ? "7" : "junk";
             text += w;
             int blank = rand() % 40;
-            text += blank == 0  ? std::string(static_cast<size_t>(rand() % 3000), ' ')
-                    : blank < 4 ? "\r\n"
-                    : blank < 8 ? "\t"
-                                : " ";
+            const bool row_end = (i + 1) % cols == 0;
+            if (k % 2 && blank == 1 && row_end) text += " 8";  // a line of a word more
+            if (k % 2)  // a line a row, but now and then a row in two lines or two in one
+                text += row_end != (blank == 0) ? (blank < 20 ? "\r\n" : "\n") : " ";
+            else
+                text += blank == 0  ? std::string(static_cast<size_t>(rand() % 3000), ' ')
+                        : blank < 4 ? "\r\n"
+                        : blank < 8 ? "\t"
+                                    : " ";
         }
+        if (k % 6 == 1) text += "\n\n \n";
         const std::string one = outcome(text, 1);
         for (int parts : {2, 3, 5, 16})
             EXPECT_EQ(outcome(text, parts), one) << "grid " << k << ", " << parts << " parts";
     }
+    // A last line longer than the last part's buffer (a few lines of the
+    // file's length a line): the part before it reads it.
+    const std::string wide = "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n7 8" +
+                             std::string(6 << 20, ' ') + "9\n";
+    EXPECT_EQ(outcome(wide, 2), outcome(wide, 1));
 }
 #endif
 
