@@ -125,6 +125,18 @@ bool processor_has_avx2(void)
            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 }
 
+// The AVX-512 way is the AVX2 way with its words listed 64 bytes at a time
+// (BW for byte masks, VBMI2 for the byte compress, VL for the narrower
+// vectors it keeps).
+int processor_level(void)
+{
+    if (!processor_has_avx2()) return 0;
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2")
+               ? 2
+               : 1;
+}
+
 }  // namespace
 
 namespace scan_sse2 {
@@ -150,16 +162,40 @@ namespace scan_avx2 {
 #pragma GCC pop_options
 #endif
 
-bool scan_detail::wide_vectors = processor_has_avx2();
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
+                             apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi,bmi2,popcnt,avx512f,avx512bw,avx512vl,avx512vbmi2")
+#endif
+namespace scan_avx512 {
+#define SCAN_WIDE 2
+#include "scan_words_body.h"
+#undef SCAN_WIDE
+}  // namespace scan_avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+int scan_detail::vector_level = processor_level();
 
 int scan_words(const char **p, const char *end, double *out, int n)
 {
-    return scan_detail::wide_vectors ? scan_avx2::scan_run(p, end, out, n)
-                                     : scan_sse2::scan_run(p, end, out, n);
+    switch (scan_detail::vector_level) {
+    case 0:
+        return scan_sse2::scan_run(p, end, out, n);
+    case 1:
+        return scan_avx2::scan_run(p, end, out, n);
+    default:
+        return scan_avx512::scan_run(p, end, out, n);
+    }
 }
 
 #else
 
-bool scan_detail::wide_vectors = false;
+int scan_detail::vector_level = 0;
 
 #endif

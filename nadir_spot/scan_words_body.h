@@ -1,15 +1,17 @@
-// The body of scan_words, included twice by scan_number.cpp: once for any
-// x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers) and once for processors
-// with AVX2 and BMI2 (SCAN_WIDE 1), in a namespace of its own each time.
+// The body of scan_words, included three times by scan_number.cpp: once
+// for any x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers), once for
+// processors with AVX2 and BMI2 (SCAN_WIDE 1) and once for those with
+// AVX-512 as well (SCAN_WIDE 2), in a namespace of its own each time.
 // The text is taken in stretches of STRETCH bytes, in two steps. First the
-// blanks of 32 bytes at a time give a bit a byte, and the places where
-// words start, and where they stop, are listed: no branch depends on the
-// words. Then the words listed are checked and converted, in a loop whose
-// only branch is the rare word of another shape, so that the processor
-// works on several words at once: one at a time in the SSE2 way, four at a
-// time in the AVX2 way (the group that repeats the last group's shape needs
-// no check but that), with the word-by-word loop for the rest. A word whose
-// blank after it is not in the stretch waits for the next one.
+// blanks of 32 bytes at a time (64 in the AVX-512 way) give a bit a byte,
+// and the places where words start, and where they stop, are listed: no
+// branch depends on the words. Then the words listed are checked and
+// converted, in a loop whose only branch is the rare word of another shape,
+// so that the processor works on several words at once: one at a time in
+// the SSE2 way, four at a time in the wider ways (the group that repeats
+// the last group's shape needs no check but that), with the word-by-word
+// loop for the rest. A word whose blank after it is not in the stretch
+// waits for the next one.
 
 // The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
 inline uint32_t blanks(const char *q)
@@ -51,6 +53,39 @@ inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
     }
     return n + count;
 }
+
+#if SCAN_WIDE == 2
+// The blanks among the first 32 or 64 bytes at q (valid: a bit each), a bit
+// a byte; the bytes past them are not read and count as no blank.
+inline uint64_t blanks64(const char *q, uint64_t valid)
+{
+    const __m512i c = _mm512_maskz_loadu_epi8(valid, q);
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8('\r' - '\t')) |
+           _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8(' '));
+}
+
+alignas(64) const unsigned char byte_places[64] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+
+// list_bits for 64 bits without a loop: the places of the set bits, packed
+// together by one compress of the bytes 0 to 63, widened to 16 bits with at
+// added. 32 are written whatever the count, and that is all there can be:
+// a word starts (stops) only after a byte where none does, so no two set
+// bits of a start (stop) mask are neighbours.
+inline int list_bits64(uint64_t bits, int at, unsigned short *list, int n)
+{
+    const __m512i packed =
+        _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
+    // The first 32 bytes taken by a zeroing extract, which compiles to
+    // nothing: the plain cast makes GCC 12 warn of an undefined upper half.
+    const __m256i first = _mm512_maskz_extracti64x4_epi64(0xf, packed, 0);
+    _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
+                        _mm512_add_epi16(_mm512_cvtepu8_epi16(first), _mm512_set1_epi16(static_cast<short>(at))));
+    return n + static_cast<int>(__builtin_popcountll(bits));
+}
+#endif
 
 // The digits of a word, at most 15, as one whole number, from the 16
 // bytes that end with it: the point, if any, f digits before the end, taken
@@ -280,7 +315,7 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
 {
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
-    unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
+    unsigned short starts[STRETCH / 2 + 32], stops[STRETCH / 2 + 32];  // room for list_bits' extra places
     Shape shape{};  // no word has length 0
     while (k < n) {
         // The blocks of the stretch, all before end.
@@ -288,8 +323,24 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         const int blocks = room < STRETCH / 32 ? static_cast<int>(room) : STRETCH / 32;
         // Where words start; and whether two blanks follow each other
         // anywhere: if not, each word stops one byte before the next starts.
-        uint32_t blank[STRETCH / 32];
         int listed = 0;
+#if SCAN_WIDE == 2
+        // The blocks two at a time, the stops listed with the starts (no
+        // word stops before base: its byte before counts as a blank).
+        int stopped = 0;
+        uint64_t before = 1, doubled = 0;
+        for (int j = 0; 2 * j < blocks; j++) {
+            const uint64_t valid = 2 * j + 1 < blocks ? ~uint64_t(0) : 0xffffffffu;  // a last block alone
+            const uint64_t blank = blanks64(base + 64 * j, valid);
+            const uint64_t after_blank = blank << 1 | before;
+            listed = list_bits64(~blank & after_blank & valid, 64 * j, starts, listed);
+            stopped = list_bits64(blank & ~after_blank, 64 * j, stops, stopped);
+            doubled |= blank & (blank << 1 | (j ? before : 0));
+            before = blank >> 63;
+        }
+        if (!doubled) stopped = listed - 1;  // as the other ways count them
+#else
+        uint32_t blank[STRETCH / 32];
         uint32_t before = 1, doubled = 0;  // the byte before base is no word's
         for (int j = 0; j < blocks; j++) {
             blank[j] = blanks(base + 32 * j);
@@ -308,6 +359,7 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         } else {
             for (int i = 0; i < stopped; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
         }
+#endif
         // The words whose blank after them is in the stretch, in order.
         const int words = stopped < n - k ? stopped : n - k;
         int i = 0;

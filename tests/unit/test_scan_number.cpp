@@ -1,6 +1,6 @@
 // The grid's number scanner against strtod: same value bit for bit, same
 // stopping place, on hand-picked boundaries and a large randomized set;
-// and the words read several at a time (scan_words, both of its ways)
+// and the words read several at a time (scan_words, each of its ways)
 // against strtod word by word, wherever they fall in the vector lanes.
 #include <gtest/gtest.h>
 
@@ -245,10 +245,9 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         if (j > i) words.push_back(text.substr(i, j - i));
         i = j + 1;
     }
-    const bool has_wide = scan_detail::wide_vectors;
-    for (bool wide : {false, true}) {
-        if (wide && !has_wide) continue;
-        scan_detail::wide_vectors = wide;
+    const int best = scan_detail::vector_level;
+    for (int level = 0; level <= best; level++) {
+        scan_detail::vector_level = level;
         char *buf = static_cast<char *>(malloc(16 + text.size() + 1));
         memset(buf, '7', 16);  // digits before the text are no word of it
         memcpy(buf + 16, text.data(), text.size());
@@ -279,7 +278,7 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
             p = q;
             c++;
         }
-        scan_detail::wide_vectors = has_wide;
+        scan_detail::vector_level = best;
         free(buf);
         for (size_t i = 0; i < c && fault.empty(); i++) {
             double want = strtod(words[i].c_str(), nullptr);
@@ -291,7 +290,8 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         }
         if (!fault.empty())
             return ::testing::AssertionFailure()
-                   << fault << (wide ? " (AVX2)" : " (SSE2)") << " in \"" << text << "\"";
+                   << fault << " (" << (level == 0 ? "SSE2" : level == 1 ? "AVX2" : "AVX-512") << ") in \""
+                   << text << "\"";
     }
     return ::testing::AssertionSuccess();
 }
