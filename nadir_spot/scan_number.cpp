@@ -88,6 +88,7 @@ struct Tables {
     // the point taken out, and the bytes before them are zero.
     alignas(16) signed char in_place[17][17][16];
     double signed_divisor[2][17];  // 10^f, then -10^f: the sign comes with the division
+    double signed_reciprocal[2][17];  // 1/10^f rounded to nearest, then its negative
 };
 
 constexpr Tables make_tables()
@@ -107,6 +108,8 @@ constexpr Tables make_tables()
         t.divisor[n] = p;
         t.signed_divisor[0][n] = p;
         t.signed_divisor[1][n] = -p;
+        t.signed_reciprocal[0][n] = 1.0 / p;
+        t.signed_reciprocal[1][n] = -1.0 / p;
         for (int len = 0; len <= 16; len++) {
             const int first = 16 - len + (n == NO_POINT ? 0 : 1);  // the first digit's place once in place
             for (int i = 0; i < 16; i++)
@@ -127,12 +130,13 @@ bool processor_has_avx2(void)
 
 // The AVX-512 way is the AVX2 way with its words listed 64 bytes at a time
 // (BW for byte masks, VBMI2 for the byte compress, VL for the narrower
-// vectors it keeps).
+// vectors it keeps) and fused multiply-adds for its divisions.
 int processor_level(void)
 {
     if (!processor_has_avx2()) return 0;
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2")
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+                   __builtin_cpu_supports("fma")
                ? 2
                : 1;
 }
@@ -163,11 +167,11 @@ namespace scan_avx2 {
 #endif
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
                              apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2,popcnt,avx512f,avx512bw,avx512vl,avx512vbmi2")
+#pragma GCC target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2")
 #endif
 namespace scan_avx512 {
 #define SCAN_WIDE 2

@@ -34,7 +34,7 @@ const char *scan_number_slow(const char *p, const char *end, double *out);
 // values are strtod's either way. *p must be at a blank or at a word with a
 // blank (or nothing) before it; the 16 bytes before *p must be readable.
 // On x86-64 (but Windows) it uses SSE2 and, where the processor has them,
-// AVX2 and BMI2, or AVX-512 (F, BW, VL and VBMI2) as well; elsewhere it
+// AVX2 and BMI2, or AVX-512 (F, BW, VL, VBMI2) and FMA as well; elsewhere it
 // takes no word and returns 0.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
 #define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision

@@ -131,7 +131,8 @@ struct Shape {
     __m256i in;       // those bytes in both lanes, as in the 16 bytes that end with it
     __m256i outline;  // its bytes there, '0' for a digit, 0 outside the word
     __m256i shuffle;  // tables.in_place for it
-    __m256d divisor;  // its signed 10^f
+    __m256d divisor;     // its signed 10^f
+    __m256d reciprocal;  // its signed 10^-f, rounded (for the AVX-512 way)
 };
 
 // Words 0 and 1 (2 and 3) of a group, each from the 16 bytes that end
@@ -148,9 +149,10 @@ inline __m256i less_zero(__m256i raw) { return _mm256_sub_epi8(raw, _mm256_set1_
 inline __m256i digits(__m256i x) { return _mm256_cmpeq_epi8(_mm256_min_epu8(x, _mm256_set1_epi8(9)), x); }
 
 // The values of four words into out[0..3] from their digits put in place
-// (d01: words 0 and 1, d23: 2 and 3, one in each half) and their divisors.
-// Joined as in mantissa: pairs, fours, then two eights per word.
-inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
+// (d01: words 0 and 1, d23: 2 and 3, one in each half) and their divisors
+// (and those rounded reciprocals). Joined as in mantissa: pairs, fours,
+// then two eights per word.
+inline void store_four(__m256i d01, __m256i d23, __m256d divisor, __m256d reciprocal, double *out)
 {
     __m256i y[2] = {d01, d23};
     for (int h = 0; h < 2; h++) {
@@ -167,7 +169,24 @@ inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
     const __m256d upper = _mm256_cvtepi32_pd(_mm256_castsi256_si128(z));
     const __m256d lower = _mm256_cvtepi32_pd(_mm256_extracti128_si256(z, 1));
     const __m256d m = _mm256_add_pd(_mm256_mul_pd(upper, _mm256_set1_pd(1e8)), lower);
+#if SCAN_WIDE == 2
+    // The same quotient without a division, whose throughput would bound
+    // this loop. With y = 1/10^f rounded, q = m * y rounded is within 2
+    // units of its last place (ulp) of m / 10^f; the remainder m - q * 10^f
+    // is then a double (fewer than 4 * 10^f < 2^52 of q's ulp), exact from
+    // one fused multiply-add; and q + r * y, rounded once by another, is
+    // off m / 10^f by less than 2^-52 ulp before that rounding. That cannot
+    // cross a midpoint between doubles: m / 10^f is none (it would have 54
+    // significant bits, from an integer below 2^53) and is at least
+    // ulp / (4 * 10^f) > 2^-52 ulp from each (10^15 < 2^50). So both round
+    // to the same double, the correctly rounded quotient.
+    const __m256d q = _mm256_mul_pd(m, reciprocal);
+    const __m256d r = _mm256_fnmadd_pd(q, divisor, m);
+    _mm256_storeu_pd(out, _mm256_fmadd_pd(r, reciprocal, q));
+#else
+    (void)reciprocal;
     _mm256_storeu_pd(out, _mm256_div_pd(m, divisor));
+#endif
 }
 
 // Four listed words of the shape into out[0..3]; false, with nothing
@@ -191,7 +210,7 @@ inline bool four_of_shape(const char *base, const unsigned short *starts, const 
     }
     if (same != 0xffffffffu) return false;
     store_four(_mm256_shuffle_epi8(d[0], shape.shuffle), _mm256_shuffle_epi8(d[1], shape.shuffle),
-               shape.divisor, out);
+               shape.divisor, shape.reciprocal, out);
     return true;
 }
 
@@ -242,6 +261,8 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
     store_four(d[0], d[1],
                _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
                               tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
+               _mm256_setr_pd(tables.signed_reciprocal[minus[0]][f[0]], tables.signed_reciprocal[minus[1]][f[1]],
+                              tables.signed_reciprocal[minus[2]][f[2]], tables.signed_reciprocal[minus[3]][f[3]]),
                out);
     // The last word's shape, if it fits in the 16 bytes that end with it.
     const unsigned whole = stops[3] - starts[3];
@@ -256,6 +277,7 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
         shape->shuffle = _mm256_broadcastsi128_si256(
             _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
         shape->divisor = _mm256_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
+        shape->reciprocal = _mm256_set1_pd(tables.signed_reciprocal[minus[3]][f[3]]);
     }
     return true;
 }
