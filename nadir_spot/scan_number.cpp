@@ -63,7 +63,12 @@ const char *scan_number_slow(const char *p, const char *end, double *out)
 // exact path alone).
 #ifdef SCAN_WORDS_VECTOR
 
+// GCC 12 takes the undefined upper parts in its AVX-512 intrinsics for
+// values used uninitialized, and warns in their own code where inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
 namespace {
 

@@ -78,11 +78,8 @@ inline int list_bits64(uint64_t bits, int at, unsigned short *list, int n)
 {
     const __m512i packed =
         _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
-    // The first 32 bytes taken by a zeroing extract, which compiles to
-    // nothing: the plain cast makes GCC 12 warn of an undefined upper half.
-    const __m256i first = _mm512_maskz_extracti64x4_epi64(0xf, packed, 0);
     _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
-                        _mm512_add_epi16(_mm512_cvtepu8_epi16(first), _mm512_set1_epi16(static_cast<short>(at))));
+                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)), _mm512_set1_epi16(static_cast<short>(at))));
     return n + static_cast<int>(__builtin_popcountll(bits));
 }
 #endif
@@ -133,6 +130,14 @@ struct Shape {
     __m256i shuffle;  // tables.in_place for it
     __m256d divisor;     // its signed 10^f
     __m256d reciprocal;  // its signed 10^-f, rounded (for the AVX-512 way)
+#if SCAN_WIDE == 2
+    // For eight words at once, in each 16-byte lane: where its digits are,
+    // where its other bytes (sign, point), its bytes, its shuffle; and its
+    // divisor and reciprocal eight times.
+    uint64_t digit_bytes, other_bytes;
+    __m512i bytes, shuffle8;
+    __m512d divisor8, reciprocal8;
+#endif
 };
 
 // Words 0 and 1 (2 and 3) of a group, each from the 16 bytes that end
@@ -278,9 +283,65 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
             _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
         shape->divisor = _mm256_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
         shape->reciprocal = _mm256_set1_pd(tables.signed_reciprocal[minus[3]][f[3]]);
+#if SCAN_WIDE == 2
+        const uint64_t word = 0xffff0000u >> whole & 0xffffu;
+        const uint64_t digit_bytes =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm256_extracti128_si256(digit[1], 1))) & word;
+        shape->digit_bytes = digit_bytes * 0x0001000100010001u;
+        shape->other_bytes = (word & ~digit_bytes) * 0x0001000100010001u;
+        shape->bytes = _mm512_broadcast_i32x4(mine);
+        shape->shuffle8 = _mm512_broadcast_i32x4(
+            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
+        shape->divisor8 = _mm512_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
+        shape->reciprocal8 = _mm512_set1_pd(tables.signed_reciprocal[minus[3]][f[3]]);
+#endif
     }
     return true;
 }
+
+#if SCAN_WIDE == 2
+// Words 0 to 3 (4 to 7) of a group, each from the 16 bytes that end with
+// it, a 16-byte lane each.
+inline __m512i four_lanes(const char *base, const unsigned short *stops)
+{
+    return _mm512_inserti64x4(_mm512_castsi256_si512(two_words(base, stops)), two_words(base, stops + 2), 1);
+}
+
+// Eight words of the shape into out[0..7], as four_of_shape does four:
+// false, with nothing stored, unless each has its length, digits where it
+// has digits and its very bytes elsewhere. Joined as in store_four, the
+// quotients as there, exact.
+inline bool eight_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
+                           const Shape &shape, double *out)
+{
+    const __m128i len = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(stops)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i *>(starts)));
+    uint64_t bad = _mm_cmpneq_epi16_mask(len, shape.len);
+    __m512i y[2];
+    for (int h = 0; h < 2; h++) {
+        const __m512i raw = four_lanes(base, stops + 4 * h);
+        y[h] = _mm512_sub_epi8(raw, _mm512_set1_epi8('0'));
+        bad |= _mm512_mask_cmpgt_epu8_mask(shape.digit_bytes, y[h], _mm512_set1_epi8(9)) |
+               _mm512_mask_cmpneq_epi8_mask(shape.other_bytes, raw, shape.bytes);
+    }
+    if (bad) return false;
+    for (int h = 0; h < 2; h++) {
+        y[h] = _mm512_shuffle_epi8(y[h], shape.shuffle8);  // the digits alone, in place
+        y[h] = _mm512_maddubs_epi16(y[h], _mm512_set1_epi16(0x010a));
+        y[h] = _mm512_madd_epi16(y[h], _mm512_set1_epi32(0x00010064));
+    }
+    __m512i z = _mm512_madd_epi16(_mm512_packs_epi32(y[0], y[1]), _mm512_set1_epi32(0x00012710));
+    // Lane j holds words j and j + 4, upper and lower eight digits each:
+    // the upper eight of words 0 to 7, then their lower eight.
+    z = _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 4, 8, 12, 2, 6, 10, 14, 1, 5, 9, 13, 3, 7, 11, 15), z);
+    const __m512d m = _mm512_fmadd_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(z)), _mm512_set1_pd(1e8),
+                                      _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(z, 1)));
+    const __m512d q = _mm512_mul_pd(m, shape.reciprocal8);
+    const __m512d r = _mm512_fnmadd_pd(q, shape.divisor8, m);
+    _mm512_storeu_pd(out, _mm512_fmadd_pd(r, shape.reciprocal8, q));
+    return true;
+}
+#endif
 #else
 // As in the AVX2 way, the shape of the last word read word by word; a pair
 // of words of that shape is compared with it and converted together.
@@ -386,10 +447,18 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         const int words = stopped < n - k ? stopped : n - k;
         int i = 0;
 #if SCAN_WIDE
-        for (; i + 4 <= words; i += 4, k += 4)
+        for (; i + 4 <= words; i += 4, k += 4) {
+#if SCAN_WIDE == 2
+            if (i + 8 <= words && eight_of_shape(base, starts + i, stops + i, shape, out + k)) {
+                i += 4;
+                k += 4;
+                continue;
+            }
+#endif
             if (!four_of_shape(base, starts + i, stops + i, shape, out + k) &&
                 !four_words(base, starts + i, stops + i, &shape, out + k))
                 break;
+        }
 #endif
         for (; i < words; i++) {
 #if !SCAN_WIDE
