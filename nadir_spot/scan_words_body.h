@@ -408,20 +408,33 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         // anywhere: if not, each word stops one byte before the next starts.
         int listed = 0;
 #if SCAN_WIDE == 2
-        // The blocks two at a time, the stops listed with the starts (no
-        // word stops before base: its byte before counts as a blank).
-        int stopped = 0;
-        uint64_t before = 1, doubled = 0;
-        for (int j = 0; 2 * j < blocks; j++) {
-            const uint64_t valid = 2 * j + 1 < blocks ? ~uint64_t(0) : 0xffffffffu;  // a last block alone
-            const uint64_t blank = blanks64(base + 64 * j, valid);
-            const uint64_t after_blank = blank << 1 | before;
-            listed = list_bits64(~blank & after_blank & valid, 64 * j, starts, listed);
-            stopped = list_bits64(blank & ~after_blank, 64 * j, stops, stopped);
-            doubled |= blank & (blank << 1 | (j ? before : 0));
-            before = blank >> 63;
+        // The blocks two at a time, as the other ways take them one at a
+        // time; a last block alone is read alone.
+        uint64_t blank[STRETCH / 64];
+        uint64_t before = 1, doubled = 0;  // the byte before base is no word's
+        const int pairs = (blocks + 1) / 2;
+        for (int j = 0; j < pairs; j++) {
+            const uint64_t valid = 2 * j + 1 < blocks ? ~uint64_t(0) : 0xffffffffu;
+            blank[j] = blanks64(base + 64 * j, valid);
+            listed = list_bits64(~blank[j] & (blank[j] << 1 | before) & valid, 64 * j, starts, listed);
+            doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
+            before = blank[j] >> 63;
         }
-        if (!doubled) stopped = listed - 1;  // as the other ways count them
+        int stopped = listed - 1;
+        if (doubled) {
+            before = 1;
+            stopped = 0;
+            for (int j = 0; j < pairs; j++) {
+                stopped = list_bits64(blank[j] & ~(blank[j] << 1 | before), 64 * j, stops, stopped);
+                before = blank[j] >> 63;
+            }
+        } else {
+            // 32 at a time (the lists have room for the places past them).
+            for (int i = 0; i < stopped; i += 32)
+                _mm512_storeu_si512(reinterpret_cast<void *>(stops + i),
+                                    _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
+                                                     _mm512_set1_epi16(1)));
+        }
 #else
         uint32_t blank[STRETCH / 32];
         uint32_t before = 1, doubled = 0;  // the byte before base is no word's
