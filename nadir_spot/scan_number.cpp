@@ -92,7 +92,7 @@ struct Tables {
     // (1 to 16, the point counted): the digits end at the last byte with
     // the point taken out, and the bytes before them are zero.
     alignas(16) signed char in_place[17][17][16];
-    double signed_divisor[2][17];  // 10^f, then -10^f: the sign comes with the division
+    double signed_divisor[2][17];     // 10^f, then -10^f: the sign comes with the division
     double signed_reciprocal[2][17];  // 1/10^f rounded to nearest, then its negative
 };
 
@@ -172,8 +172,9 @@ namespace scan_avx2 {
 #endif
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
-                             apply_to = function)
+#pragma clang attribute push(                                                                  \
+    __attribute__((target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
+    apply_to = function)
 #else
 #pragma GCC push_options
 #pragma GCC target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2")
@@ -194,12 +195,12 @@ int scan_detail::vector_level = processor_level();
 int scan_words(const char **p, const char *end, double *out, int n)
 {
     switch (scan_detail::vector_level) {
-    case 0:
-        return scan_sse2::scan_run(p, end, out, n);
-    case 1:
-        return scan_avx2::scan_run(p, end, out, n);
-    default:
-        return scan_avx512::scan_run(p, end, out, n);
+        case 0:
+            return scan_sse2::scan_run(p, end, out, n);
+        case 1:
+            return scan_avx2::scan_run(p, end, out, n);
+        default:
+            return scan_avx512::scan_run(p, end, out, n);
     }
 }
 

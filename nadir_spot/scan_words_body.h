@@ -79,7 +79,8 @@ inline int list_bits64(uint64_t bits, int at, unsigned short *list, int n)
     const __m512i packed =
         _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
     _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
-                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)), _mm512_set1_epi16(static_cast<short>(at))));
+                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)),
+                                         _mm512_set1_epi16(static_cast<short>(at))));
     return n + static_cast<int>(__builtin_popcountll(bits));
 }
 #endif
@@ -124,10 +125,10 @@ inline uint64_t mantissa(__m128i raw, int f, int nd)
 // place of their point and their sign, and a group of four that does needs
 // no more than a comparison with it. len is 0 (no word's) until known.
 struct Shape {
-    __m128i len;      // the bytes of the word, its sign counted, in every 16-bit lane
-    __m256i in;       // those bytes in both lanes, as in the 16 bytes that end with it
-    __m256i outline;  // its bytes there, '0' for a digit, 0 outside the word
-    __m256i shuffle;  // tables.in_place for it
+    __m128i len;         // the bytes of the word, its sign counted, in every 16-bit lane
+    __m256i in;          // those bytes in both lanes, as in the 16 bytes that end with it
+    __m256i outline;     // its bytes there, '0' for a digit, 0 outside the word
+    __m256i shuffle;     // tables.in_place for it
     __m256d divisor;     // its signed 10^f
     __m256d reciprocal;  // its signed 10^-f, rounded (for the AVX-512 way)
 #if SCAN_WIDE == 2
@@ -263,12 +264,13 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
             1);
         d[h] = _mm256_shuffle_epi8(_mm256_and_si256(x[h], digit[h]), shuffle);
     }
-    store_four(d[0], d[1],
-               _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
-                              tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
-               _mm256_setr_pd(tables.signed_reciprocal[minus[0]][f[0]], tables.signed_reciprocal[minus[1]][f[1]],
-                              tables.signed_reciprocal[minus[2]][f[2]], tables.signed_reciprocal[minus[3]][f[3]]),
-               out);
+    store_four(
+        d[0], d[1],
+        _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
+                       tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
+        _mm256_setr_pd(tables.signed_reciprocal[minus[0]][f[0]], tables.signed_reciprocal[minus[1]][f[1]],
+                       tables.signed_reciprocal[minus[2]][f[2]], tables.signed_reciprocal[minus[3]][f[3]]),
+        out);
     // The last word's shape, if it fits in the 16 bytes that end with it.
     const unsigned whole = stops[3] - starts[3];
     if (whole <= 16) {
@@ -399,7 +401,7 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
     unsigned short starts[STRETCH / 2 + 32], stops[STRETCH / 2 + 32];  // room for list_bits' extra places
-    Shape shape{};  // no word has length 0
+    Shape shape{};                                                     // no word has length 0
     while (k < n) {
         // The blocks of the stretch, all before end.
         const ptrdiff_t room = (end - base) / 32;
@@ -431,9 +433,10 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         } else {
             // 32 at a time (the lists have room for the places past them).
             for (int i = 0; i < stopped; i += 32)
-                _mm512_storeu_si512(reinterpret_cast<void *>(stops + i),
-                                    _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
-                                                     _mm512_set1_epi16(1)));
+                _mm512_storeu_si512(
+                    reinterpret_cast<void *>(stops + i),
+                    _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
+                                     _mm512_set1_epi16(1)));
         }
 #else
         uint32_t blank[STRETCH / 32];
