@@ -13,16 +13,31 @@
 // loop for the rest. A word whose blank after it is not in the stretch
 // waits for the next one.
 
-// The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
-inline uint32_t blanks(const char *q)
+#if SCAN_WIDE == 2
+typedef uint64_t Bits;  // a bit a byte of a chunk
+#else
+typedef uint32_t Bits;
+#endif
+const int CHUNK = 8 * sizeof(Bits);  // the bytes taken at once: a block, or two in the AVX-512 way
+
+// The blanks (' ' and '\t' to '\r') among the CHUNK bytes at q, a bit a
+// byte. Only the bytes of valid (all, or the first 32) are read; the others
+// count as no blank.
+inline Bits blanks(const char *q, Bits valid)
 {
-#if SCAN_WIDE
+#if SCAN_WIDE == 2
+    const __m512i c = _mm512_maskz_loadu_epi8(valid, q);
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8('\r' - '\t')) |
+           _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8(' '));
+#elif SCAN_WIDE
+    (void)valid;  // all 32
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(q));
     const __m256i control = _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8('\t' - 1)),
                                              _mm256_cmpgt_epi8(_mm256_set1_epi8('\r' + 1), c));
     return static_cast<uint32_t>(
         _mm256_movemask_epi8(_mm256_or_si256(control, _mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')))));
 #else
+    (void)valid;
     uint32_t m = 0;
     for (int half = 0; half < 2; half++) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 16 * half));
@@ -36,12 +51,32 @@ inline uint32_t blanks(const char *q)
 #endif
 }
 
+#if SCAN_WIDE == 2
+alignas(64) const unsigned char byte_places[64] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+#endif
+
 // Appends the places of the set bits of bits, plus at, to list[n...];
-// returns the new count. Six are written whatever the count (the ones past
-// it are written over later, and list has room for them), so that no
-// branch depends on the count up to six words in 32 bytes.
-inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
+// returns the new count. More are written whatever the count (the ones
+// past it are written over later, and list has room for them), so that no
+// branch depends on the count: six in the narrower ways, up to six words
+// in 32 bytes.
+inline int list_bits(Bits bits, int at, unsigned short *list, int n)
 {
+#if SCAN_WIDE == 2
+    // No loop: the places 0 to 63 of the set bits packed together by one
+    // compress, widened to 16 bits with at added. The 32 written are all
+    // there can be: a word starts (stops) only after a byte where none
+    // does, so no two set bits of a start (stop) mask are neighbours.
+    const __m512i packed =
+        _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
+    _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
+                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)),
+                                         _mm512_set1_epi16(static_cast<short>(at))));
+    return n + static_cast<int>(__builtin_popcountll(bits));
+#else
     const int count = __builtin_popcount(bits);
     for (int i = 0; i < 6; i++) {
         list[n + i] = static_cast<unsigned short>(at + __builtin_ctz(bits | 0x80000000u));
@@ -52,38 +87,22 @@ inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
         bits &= bits - 1;
     }
     return n + count;
-}
-
-#if SCAN_WIDE == 2
-// The blanks among the first 32 or 64 bytes at q (valid: a bit each), a bit
-// a byte; the bytes past them are not read and count as no blank.
-inline uint64_t blanks64(const char *q, uint64_t valid)
-{
-    const __m512i c = _mm512_maskz_loadu_epi8(valid, q);
-    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8('\r' - '\t')) |
-           _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8(' '));
-}
-
-alignas(64) const unsigned char byte_places[64] = {
-    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
-    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
-
-// list_bits for 64 bits without a loop: the places of the set bits, packed
-// together by one compress of the bytes 0 to 63, widened to 16 bits with at
-// added. 32 are written whatever the count, and that is all there can be:
-// a word starts (stops) only after a byte where none does, so no two set
-// bits of a start (stop) mask are neighbours.
-inline int list_bits64(uint64_t bits, int at, unsigned short *list, int n)
-{
-    const __m512i packed =
-        _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
-    _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
-                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)),
-                                         _mm512_set1_epi16(static_cast<short>(at))));
-    return n + static_cast<int>(__builtin_popcountll(bits));
-}
 #endif
+}
+
+// Each of count words stops one byte before the next one starts.
+inline void stops_before_starts(const unsigned short *starts, unsigned short *stops, int count)
+{
+#if SCAN_WIDE == 2
+    for (int i = 0; i < count; i += 32)  // the lists have room for the places past count
+        _mm512_storeu_si512(
+            reinterpret_cast<void *>(stops + i),
+            _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
+                             _mm512_set1_epi16(1)));
+#else
+    for (int i = 0; i < count; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
+#endif
+}
 
 // The digits of a word, at most 15, as one whole number, from the 16
 // bytes that end with it: the point, if any, f digits before the end, taken
@@ -400,65 +419,38 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
 {
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
-    unsigned short starts[STRETCH / 2 + 32], stops[STRETCH / 2 + 32];  // room for list_bits' extra places
-    Shape shape{};                                                     // no word has length 0
+    // Room for list_bits' places past the count.
+    unsigned short starts[STRETCH / 2 + 32], stops[STRETCH / 2 + 32];
+    Shape shape{};  // no word has length 0
     while (k < n) {
         // The blocks of the stretch, all before end.
         const ptrdiff_t room = (end - base) / 32;
         const int blocks = room < STRETCH / 32 ? static_cast<int>(room) : STRETCH / 32;
         // Where words start; and whether two blanks follow each other
         // anywhere: if not, each word stops one byte before the next starts.
+        // A last block alone is read alone.
+        const int chunks = (32 * blocks + CHUNK - 1) / CHUNK;
+        Bits blank[STRETCH / CHUNK];
         int listed = 0;
-#if SCAN_WIDE == 2
-        // The blocks two at a time, as the other ways take them one at a
-        // time; a last block alone is read alone.
-        uint64_t blank[STRETCH / 64];
-        uint64_t before = 1, doubled = 0;  // the byte before base is no word's
-        const int pairs = (blocks + 1) / 2;
-        for (int j = 0; j < pairs; j++) {
-            const uint64_t valid = 2 * j + 1 < blocks ? ~uint64_t(0) : 0xffffffffu;
-            blank[j] = blanks64(base + 64 * j, valid);
-            listed = list_bits64(~blank[j] & (blank[j] << 1 | before) & valid, 64 * j, starts, listed);
+        Bits before = 1, doubled = 0;  // the byte before base is no word's
+        for (int j = 0; j < chunks; j++) {
+            const Bits valid = CHUNK * (j + 1) <= 32 * blocks ? ~Bits(0) : Bits(0xffffffffu);
+            blank[j] = blanks(base + CHUNK * j, valid);
+            listed = list_bits(~blank[j] & (blank[j] << 1 | before) & valid, CHUNK * j, starts, listed);
             doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
-            before = blank[j] >> 63;
+            before = blank[j] >> (CHUNK - 1);
         }
         int stopped = listed - 1;
         if (doubled) {
             before = 1;
             stopped = 0;
-            for (int j = 0; j < pairs; j++) {
-                stopped = list_bits64(blank[j] & ~(blank[j] << 1 | before), 64 * j, stops, stopped);
-                before = blank[j] >> 63;
+            for (int j = 0; j < chunks; j++) {
+                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), CHUNK * j, stops, stopped);
+                before = blank[j] >> (CHUNK - 1);
             }
         } else {
-            // 32 at a time (the lists have room for the places past them).
-            for (int i = 0; i < stopped; i += 32)
-                _mm512_storeu_si512(
-                    reinterpret_cast<void *>(stops + i),
-                    _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
-                                     _mm512_set1_epi16(1)));
+            stops_before_starts(starts, stops, stopped);
         }
-#else
-        uint32_t blank[STRETCH / 32];
-        uint32_t before = 1, doubled = 0;  // the byte before base is no word's
-        for (int j = 0; j < blocks; j++) {
-            blank[j] = blanks(base + 32 * j);
-            listed = list_bits(~blank[j] & (blank[j] << 1 | before), 32 * j, starts, listed);
-            doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
-            before = blank[j] >> 31;
-        }
-        int stopped = listed - 1;
-        if (doubled) {
-            before = 1;
-            stopped = 0;
-            for (int j = 0; j < blocks; j++) {
-                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), 32 * j, stops, stopped);
-                before = blank[j] >> 31;
-            }
-        } else {
-            for (int i = 0; i < stopped; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
-        }
-#endif
         // The words whose blank after them is in the stretch, in order.
         const int words = stopped < n - k ? stopped : n - k;
         int i = 0;
