@@ -9,9 +9,9 @@
 // converted, in a loop whose only branch is the rare word of another shape,
 // so that the processor works on several words at once: one at a time in
 // the SSE2 way, four at a time in the wider ways (the group that repeats
-// the last group's shape needs no check but that), with the word-by-word
-// loop for the rest. A word whose blank after it is not in the stretch
-// waits for the next one.
+// the last group's shape needs no check but that, and the AVX-512 way takes
+// eight such at once), with the word-by-word loop for the rest. A word
+// whose blank after it is not in the stretch waits for the next one.
 
 #if SCAN_WIDE == 2
 typedef uint64_t Bits;  // a bit a byte of a chunk
