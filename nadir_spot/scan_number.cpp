@@ -65,10 +65,14 @@ const char *scan_number_slow(const char *p, const char *end, double *out)
 
 // GCC 12 takes the undefined upper parts in its AVX-512 intrinsics for
 // values used uninitialized, and warns in their own code where inlined.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace {
 
