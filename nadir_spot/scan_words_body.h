@@ -26,6 +26,7 @@ const int CHUNK = 8 * sizeof(Bits);  // the bytes taken at once: a block, or two
 inline Bits blanks(const char *q, Bits valid)
 {
 #if SCAN_WIDE == 2
+    // '\t' to '\r' by one unsigned compare of c - '\t' (what is below '\t' wraps high).
     const __m512i c = _mm512_maskz_loadu_epi8(valid, q);
     return _mm512_cmple_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8('\r' - '\t')) |
            _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8(' '));
@@ -59,10 +60,10 @@ alignas(64) const unsigned char byte_places[64] = {
 #endif
 
 // Appends the places of the set bits of bits, plus at, to list[n...];
-// returns the new count. More are written whatever the count (the ones
-// past it are written over later, and list has room for them), so that no
-// branch depends on the count: six in the narrower ways, up to six words
-// in 32 bytes.
+// returns the new count. Some are written whatever the count (the ones past
+// it are written over later, and list has room for them), so that no
+// branch depends on the count: six in the narrower ways (up to six words in
+// 32 bytes), 32 in the AVX-512 way.
 inline int list_bits(Bits bits, int at, unsigned short *list, int n)
 {
 #if SCAN_WIDE == 2
