@@ -367,6 +367,38 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
             }
 }
 
+TEST(ScanWords, QuotientsAProductAloneWouldRoundWrongly)
+{
+    // Words whose value m / 10^f a product by the rounded 1/10^f misses by
+    // an ulp, for every place of the point (but none: f = 0 is exact) and
+    // digit counts up to 15, in runs of one shape long enough for groups
+    // of four and eight, of either sign.
+    std::mt19937_64 rng(15);
+    for (int f = 1; f <= 15; f++)
+        for (int digits : {15, 12, 8, 4})
+            for (const char *sign : {"", "-"}) {
+                if (f > digits) continue;
+                double power = 1.0;
+                for (int e = 0; e < f; e++) power *= 10.0;
+                const volatile double reciprocal = 1.0 / power;
+                uint64_t top = 1;
+                for (int d = 0; d < digits; d++) top *= 10;
+                std::string text;
+                for (int found = 0, tries = 0; found < 40 && tries < 100000; tries++) {
+                    const uint64_t m = top / 10 + rng() % (top - top / 10);
+                    const double v = static_cast<double>(m);
+                    if (v * reciprocal == v / power) continue;
+                    std::string word = std::to_string(m);
+                    if (f > 0) word.insert(word.size() - static_cast<size_t>(f), ".");
+                    text += sign + word + " ";
+                    found++;
+                }
+                EXPECT_FALSE(text.empty()) << f << " " << digits;
+                EXPECT_TRUE(words_as_strtod(text, 1000)) << f << " " << digits;
+                EXPECT_TRUE(words_as_strtod(text, 9)) << f << " " << digits;
+            }
+}
+
 TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
 {
     // Runs of words of the common shapes with others among them, any
