@@ -63,7 +63,16 @@ const char *scan_number_slow(const char *p, const char *end, double *out)
 // exact path alone).
 #ifdef SCAN_WORDS_VECTOR
 
+// GCC 12 takes the undefined upper parts in its AVX-512 intrinsics for
+// values used uninitialized, and warns in their own code where inlined.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -87,7 +96,8 @@ struct Tables {
     // (1 to 16, the point counted): the digits end at the last byte with
     // the point taken out, and the bytes before them are zero.
     alignas(16) signed char in_place[17][17][16];
-    double signed_divisor[2][17];  // 10^f, then -10^f: the sign comes with the division
+    double signed_divisor[2][17];     // 10^f, then -10^f: the sign comes with the division
+    double signed_reciprocal[2][17];  // 1/10^f rounded to nearest, then its negative
 };
 
 constexpr Tables make_tables()
@@ -107,6 +117,8 @@ constexpr Tables make_tables()
         t.divisor[n] = p;
         t.signed_divisor[0][n] = p;
         t.signed_divisor[1][n] = -p;
+        t.signed_reciprocal[0][n] = 1.0 / p;
+        t.signed_reciprocal[1][n] = -1.0 / p;
         for (int len = 0; len <= 16; len++) {
             const int first = 16 - len + (n == NO_POINT ? 0 : 1);  // the first digit's place once in place
             for (int i = 0; i < 16; i++)
@@ -123,6 +135,19 @@ bool processor_has_avx2(void)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+}
+
+// The AVX-512 way is the AVX2 way with its words listed 64 bytes at a time
+// (BW for byte masks, VBMI2 for the byte compress, VL for the narrower
+// vectors it keeps) and fused multiply-adds for its divisions.
+int processor_level(void)
+{
+    if (!processor_has_avx2()) return 0;
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
+                   __builtin_cpu_supports("fma")
+               ? 2
+               : 1;
 }
 
 }  // namespace
@@ -150,16 +175,41 @@ namespace scan_avx2 {
 #pragma GCC pop_options
 #endif
 
-bool scan_detail::wide_vectors = processor_has_avx2();
+#if defined(__clang__)
+#pragma clang attribute push(                                                                  \
+    __attribute__((target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2"))), \
+    apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,bmi,bmi2,popcnt,fma,avx512f,avx512bw,avx512vl,avx512vbmi2")
+#endif
+namespace scan_avx512 {
+#define SCAN_WIDE 2
+#include "scan_words_body.h"
+#undef SCAN_WIDE
+}  // namespace scan_avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+int scan_detail::vector_level = processor_level();
 
 int scan_words(const char **p, const char *end, double *out, int n)
 {
-    return scan_detail::wide_vectors ? scan_avx2::scan_run(p, end, out, n)
-                                     : scan_sse2::scan_run(p, end, out, n);
+    switch (scan_detail::vector_level) {
+        case 0:
+            return scan_sse2::scan_run(p, end, out, n);
+        case 1:
+            return scan_avx2::scan_run(p, end, out, n);
+        default:
+            return scan_avx512::scan_run(p, end, out, n);
+    }
 }
 
 #else
 
-bool scan_detail::wide_vectors = false;
+int scan_detail::vector_level = 0;
 
 #endif

@@ -34,7 +34,8 @@ const char *scan_number_slow(const char *p, const char *end, double *out);
 // values are strtod's either way. *p must be at a blank or at a word with a
 // blank (or nothing) before it; the 16 bytes before *p must be readable.
 // On x86-64 (but Windows) it uses SSE2 and, where the processor has them,
-// AVX2 and BMI2; elsewhere it takes no word and returns 0.
+// AVX2 and BMI2, or AVX-512 (F, BW, VL, VBMI2) and FMA as well; elsewhere it
+// takes no word and returns 0.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
 #define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision
 int scan_words(const char **p, const char *end, double *out, int n);
@@ -85,9 +86,10 @@ inline uint64_t digits_value(uint64_t w, int n)
 // Powers of ten up to 1e6, exact doubles.
 const double exact_pow10[7] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 
-// Whether scan_words uses AVX2: set at start from the processor; the tests
-// clear it to check the SSE2 way as well.
-extern bool wide_vectors;
+// The way scan_words takes: 0 SSE2, 1 AVX2 and BMI2, 2 AVX-512 as well.
+// Set at start to the best the processor has; the tests lower it to check
+// the others too.
+extern int vector_level;
 
 }  // namespace scan_detail
 

@@ -1,26 +1,44 @@
-// The body of scan_words, included twice by scan_number.cpp: once for any
-// x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers) and once for processors
-// with AVX2 and BMI2 (SCAN_WIDE 1), in a namespace of its own each time.
+// The body of scan_words, included three times by scan_number.cpp: once
+// for any x86-64 (SCAN_WIDE 0: SSE2 and 64-bit integers), once for
+// processors with AVX2 and BMI2 (SCAN_WIDE 1) and once for those with
+// AVX-512 as well (SCAN_WIDE 2), in a namespace of its own each time.
 // The text is taken in stretches of STRETCH bytes, in two steps. First the
-// blanks of 32 bytes at a time give a bit a byte, and the places where
-// words start, and where they stop, are listed: no branch depends on the
-// words. Then the words listed are checked and converted, in a loop whose
-// only branch is the rare word of another shape, so that the processor
-// works on several words at once: one at a time in the SSE2 way, four at a
-// time in the AVX2 way (the group that repeats the last group's shape needs
-// no check but that), with the word-by-word loop for the rest. A word whose
-// blank after it is not in the stretch waits for the next one.
+// blanks of 32 bytes at a time (64 in the AVX-512 way) give a bit a byte,
+// and the places where words start, and where they stop, are listed: no
+// branch depends on the words. Then the words listed are checked and
+// converted, in a loop whose only branch is the rare word of another shape,
+// so that the processor works on several words at once: one at a time in
+// the SSE2 way, four at a time in the wider ways (the group that repeats
+// the last group's shape needs no check but that, and the AVX-512 way takes
+// eight such at once), with the word-by-word loop for the rest. A word
+// whose blank after it is not in the stretch waits for the next one.
 
-// The blanks (' ' and '\t' to '\r') among 32 bytes, a bit a byte.
-inline uint32_t blanks(const char *q)
+#if SCAN_WIDE == 2
+typedef uint64_t Bits;  // a bit a byte of a chunk
+#else
+typedef uint32_t Bits;
+#endif
+const int CHUNK = 8 * sizeof(Bits);  // the bytes taken at once: a block, or two in the AVX-512 way
+
+// The blanks (' ' and '\t' to '\r') among the CHUNK bytes at q, a bit a
+// byte. Only the bytes of valid (all, or the first 32) are read; the others
+// count as no blank.
+inline Bits blanks(const char *q, Bits valid)
 {
-#if SCAN_WIDE
+#if SCAN_WIDE == 2
+    // '\t' to '\r' by one unsigned compare of c - '\t' (what is below '\t' wraps high).
+    const __m512i c = _mm512_maskz_loadu_epi8(valid, q);
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8('\r' - '\t')) |
+           _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8(' '));
+#elif SCAN_WIDE
+    (void)valid;  // all 32
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(q));
     const __m256i control = _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8('\t' - 1)),
                                              _mm256_cmpgt_epi8(_mm256_set1_epi8('\r' + 1), c));
     return static_cast<uint32_t>(
         _mm256_movemask_epi8(_mm256_or_si256(control, _mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')))));
 #else
+    (void)valid;
     uint32_t m = 0;
     for (int half = 0; half < 2; half++) {
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + 16 * half));
@@ -34,12 +52,32 @@ inline uint32_t blanks(const char *q)
 #endif
 }
 
+#if SCAN_WIDE == 2
+alignas(64) const unsigned char byte_places[64] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+    22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+    44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+#endif
+
 // Appends the places of the set bits of bits, plus at, to list[n...];
-// returns the new count. Six are written whatever the count (the ones past
+// returns the new count. Some are written whatever the count (the ones past
 // it are written over later, and list has room for them), so that no
-// branch depends on the count up to six words in 32 bytes.
-inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
+// branch depends on the count: six in the narrower ways (up to six words in
+// 32 bytes), 32 in the AVX-512 way.
+inline int list_bits(Bits bits, int at, unsigned short *list, int n)
 {
+#if SCAN_WIDE == 2
+    // No loop: the places 0 to 63 of the set bits packed together by one
+    // compress, widened to 16 bits with at added. The 32 written are all
+    // there can be: a word starts (stops) only after a byte where none
+    // does, so no two set bits of a start (stop) mask are neighbours.
+    const __m512i packed =
+        _mm512_maskz_compress_epi8(bits, _mm512_load_si512(reinterpret_cast<const void *>(byte_places)));
+    _mm512_storeu_si512(reinterpret_cast<void *>(list + n),
+                        _mm512_add_epi16(_mm512_cvtepu8_epi16(_mm512_castsi512_si256(packed)),
+                                         _mm512_set1_epi16(static_cast<short>(at))));
+    return n + static_cast<int>(__builtin_popcountll(bits));
+#else
     const int count = __builtin_popcount(bits);
     for (int i = 0; i < 6; i++) {
         list[n + i] = static_cast<unsigned short>(at + __builtin_ctz(bits | 0x80000000u));
@@ -50,6 +88,21 @@ inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
         bits &= bits - 1;
     }
     return n + count;
+#endif
+}
+
+// Each of count words stops one byte before the next one starts.
+inline void stops_before_starts(const unsigned short *starts, unsigned short *stops, int count)
+{
+#if SCAN_WIDE == 2
+    for (int i = 0; i < count; i += 32)  // the lists have room for the places past count
+        _mm512_storeu_si512(
+            reinterpret_cast<void *>(stops + i),
+            _mm512_sub_epi16(_mm512_loadu_si512(reinterpret_cast<const void *>(starts + i + 1)),
+                             _mm512_set1_epi16(1)));
+#else
+    for (int i = 0; i < count; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
+#endif
 }
 
 // The digits of a word, at most 15, as one whole number, from the 16
@@ -92,11 +145,20 @@ inline uint64_t mantissa(__m128i raw, int f, int nd)
 // place of their point and their sign, and a group of four that does needs
 // no more than a comparison with it. len is 0 (no word's) until known.
 struct Shape {
-    __m128i len;      // the bytes of the word, its sign counted, in every 16-bit lane
-    __m256i in;       // those bytes in both lanes, as in the 16 bytes that end with it
-    __m256i outline;  // its bytes there, '0' for a digit, 0 outside the word
-    __m256i shuffle;  // tables.in_place for it
-    __m256d divisor;  // its signed 10^f
+    __m128i len;         // the bytes of the word, its sign counted, in every 16-bit lane
+    __m256i in;          // those bytes in both lanes, as in the 16 bytes that end with it
+    __m256i outline;     // its bytes there, '0' for a digit, 0 outside the word
+    __m256i shuffle;     // tables.in_place for it
+    __m256d divisor;     // its signed 10^f
+    __m256d reciprocal;  // its signed 10^-f, rounded (for the AVX-512 way)
+#if SCAN_WIDE == 2
+    // For eight words at once, in each 16-byte lane: where its digits are,
+    // where its other bytes (sign, point), its bytes, its shuffle; and its
+    // divisor and reciprocal eight times.
+    uint64_t digit_bytes, other_bytes;
+    __m512i bytes, shuffle8;
+    __m512d divisor8, reciprocal8;
+#endif
 };
 
 // Words 0 and 1 (2 and 3) of a group, each from the 16 bytes that end
@@ -113,9 +175,10 @@ inline __m256i less_zero(__m256i raw) { return _mm256_sub_epi8(raw, _mm256_set1_
 inline __m256i digits(__m256i x) { return _mm256_cmpeq_epi8(_mm256_min_epu8(x, _mm256_set1_epi8(9)), x); }
 
 // The values of four words into out[0..3] from their digits put in place
-// (d01: words 0 and 1, d23: 2 and 3, one in each half) and their divisors.
-// Joined as in mantissa: pairs, fours, then two eights per word.
-inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
+// (d01: words 0 and 1, d23: 2 and 3, one in each half) and their divisors
+// (and those rounded reciprocals). Joined as in mantissa: pairs, fours,
+// then two eights per word.
+inline void store_four(__m256i d01, __m256i d23, __m256d divisor, __m256d reciprocal, double *out)
 {
     __m256i y[2] = {d01, d23};
     for (int h = 0; h < 2; h++) {
@@ -132,7 +195,24 @@ inline void store_four(__m256i d01, __m256i d23, __m256d divisor, double *out)
     const __m256d upper = _mm256_cvtepi32_pd(_mm256_castsi256_si128(z));
     const __m256d lower = _mm256_cvtepi32_pd(_mm256_extracti128_si256(z, 1));
     const __m256d m = _mm256_add_pd(_mm256_mul_pd(upper, _mm256_set1_pd(1e8)), lower);
+#if SCAN_WIDE == 2
+    // The same quotient without a division, whose throughput would bound
+    // this loop. With y = 1/10^f rounded, q = m * y rounded is within 2
+    // units of its last place (ulp) of m / 10^f; the remainder m - q * 10^f
+    // is then a double (fewer than 4 * 10^f < 2^52 of q's ulp), exact from
+    // one fused multiply-add; and q + r * y, rounded once by another, is
+    // off m / 10^f by less than 2^-52 ulp before that rounding. That cannot
+    // cross a midpoint between doubles: m / 10^f is none (it would have 54
+    // significant bits, from an integer below 2^53) and is at least
+    // ulp / (4 * 10^f) > 2^-52 ulp from each (10^15 < 2^50). So both round
+    // to the same double, the correctly rounded quotient.
+    const __m256d q = _mm256_mul_pd(m, reciprocal);
+    const __m256d r = _mm256_fnmadd_pd(q, divisor, m);
+    _mm256_storeu_pd(out, _mm256_fmadd_pd(r, reciprocal, q));
+#else
+    (void)reciprocal;
     _mm256_storeu_pd(out, _mm256_div_pd(m, divisor));
+#endif
 }
 
 // Four listed words of the shape into out[0..3]; false, with nothing
@@ -156,7 +236,7 @@ inline bool four_of_shape(const char *base, const unsigned short *starts, const 
     }
     if (same != 0xffffffffu) return false;
     store_four(_mm256_shuffle_epi8(d[0], shape.shuffle), _mm256_shuffle_epi8(d[1], shape.shuffle),
-               shape.divisor, out);
+               shape.divisor, shape.reciprocal, out);
     return true;
 }
 
@@ -204,10 +284,13 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
             1);
         d[h] = _mm256_shuffle_epi8(_mm256_and_si256(x[h], digit[h]), shuffle);
     }
-    store_four(d[0], d[1],
-               _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
-                              tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
-               out);
+    store_four(
+        d[0], d[1],
+        _mm256_setr_pd(tables.signed_divisor[minus[0]][f[0]], tables.signed_divisor[minus[1]][f[1]],
+                       tables.signed_divisor[minus[2]][f[2]], tables.signed_divisor[minus[3]][f[3]]),
+        _mm256_setr_pd(tables.signed_reciprocal[minus[0]][f[0]], tables.signed_reciprocal[minus[1]][f[1]],
+                       tables.signed_reciprocal[minus[2]][f[2]], tables.signed_reciprocal[minus[3]][f[3]]),
+        out);
     // The last word's shape, if it fits in the 16 bytes that end with it.
     const unsigned whole = stops[3] - starts[3];
     if (whole <= 16) {
@@ -221,9 +304,66 @@ inline bool four_words(const char *base, const unsigned short *starts, const uns
         shape->shuffle = _mm256_broadcastsi128_si256(
             _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
         shape->divisor = _mm256_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
+        shape->reciprocal = _mm256_set1_pd(tables.signed_reciprocal[minus[3]][f[3]]);
+#if SCAN_WIDE == 2
+        const uint64_t word = 0xffff0000u >> whole & 0xffffu;
+        const uint64_t digit_bytes =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm256_extracti128_si256(digit[1], 1))) & word;
+        shape->digit_bytes = digit_bytes * 0x0001000100010001u;
+        shape->other_bytes = (word & ~digit_bytes) * 0x0001000100010001u;
+        shape->bytes = _mm512_broadcast_i32x4(mine);
+        shape->shuffle8 = _mm512_broadcast_i32x4(
+            _mm_load_si128(reinterpret_cast<const __m128i *>(tables.in_place[f[3]][len[3]])));
+        shape->divisor8 = _mm512_set1_pd(tables.signed_divisor[minus[3]][f[3]]);
+        shape->reciprocal8 = _mm512_set1_pd(tables.signed_reciprocal[minus[3]][f[3]]);
+#endif
     }
     return true;
 }
+
+#if SCAN_WIDE == 2
+// Words 0 to 3 (4 to 7) of a group, each from the 16 bytes that end with
+// it, a 16-byte lane each.
+inline __m512i four_lanes(const char *base, const unsigned short *stops)
+{
+    return _mm512_inserti64x4(_mm512_castsi256_si512(two_words(base, stops)), two_words(base, stops + 2), 1);
+}
+
+// Eight words of the shape into out[0..7], as four_of_shape does four:
+// false, with nothing stored, unless each has its length, digits where it
+// has digits and its very bytes elsewhere. Joined as in store_four, the
+// quotients as there, exact.
+inline bool eight_of_shape(const char *base, const unsigned short *starts, const unsigned short *stops,
+                           const Shape &shape, double *out)
+{
+    const __m128i len = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(stops)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i *>(starts)));
+    uint64_t bad = _mm_cmpneq_epi16_mask(len, shape.len);
+    __m512i y[2];
+    for (int h = 0; h < 2; h++) {
+        const __m512i raw = four_lanes(base, stops + 4 * h);
+        y[h] = _mm512_sub_epi8(raw, _mm512_set1_epi8('0'));
+        bad |= _mm512_mask_cmpgt_epu8_mask(shape.digit_bytes, y[h], _mm512_set1_epi8(9)) |
+               _mm512_mask_cmpneq_epi8_mask(shape.other_bytes, raw, shape.bytes);
+    }
+    if (bad) return false;
+    for (int h = 0; h < 2; h++) {
+        y[h] = _mm512_shuffle_epi8(y[h], shape.shuffle8);  // the digits alone, in place
+        y[h] = _mm512_maddubs_epi16(y[h], _mm512_set1_epi16(0x010a));
+        y[h] = _mm512_madd_epi16(y[h], _mm512_set1_epi32(0x00010064));
+    }
+    __m512i z = _mm512_madd_epi16(_mm512_packs_epi32(y[0], y[1]), _mm512_set1_epi32(0x00012710));
+    // Lane j holds words j and j + 4, upper and lower eight digits each:
+    // the upper eight of words 0 to 7, then their lower eight.
+    z = _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 4, 8, 12, 2, 6, 10, 14, 1, 5, 9, 13, 3, 7, 11, 15), z);
+    const __m512d m = _mm512_fmadd_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(z)), _mm512_set1_pd(1e8),
+                                      _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(z, 1)));
+    const __m512d q = _mm512_mul_pd(m, shape.reciprocal8);
+    const __m512d r = _mm512_fnmadd_pd(q, shape.divisor8, m);
+    _mm512_storeu_pd(out, _mm512_fmadd_pd(r, shape.reciprocal8, q));
+    return true;
+}
+#endif
 #else
 // As in the AVX2 way, the shape of the last word read word by word; a pair
 // of words of that shape is compared with it and converted together.
@@ -280,7 +420,8 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
 {
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
-    unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
+    // Room for list_bits' places past the count.
+    unsigned short starts[STRETCH / 2 + 32], stops[STRETCH / 2 + 32];
     Shape shape{};  // no word has length 0
     while (k < n) {
         // The blocks of the stretch, all before end.
@@ -288,34 +429,45 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
         const int blocks = room < STRETCH / 32 ? static_cast<int>(room) : STRETCH / 32;
         // Where words start; and whether two blanks follow each other
         // anywhere: if not, each word stops one byte before the next starts.
-        uint32_t blank[STRETCH / 32];
+        // A last block alone is read alone.
+        const int chunks = (32 * blocks + CHUNK - 1) / CHUNK;
+        Bits blank[STRETCH / CHUNK];
         int listed = 0;
-        uint32_t before = 1, doubled = 0;  // the byte before base is no word's
-        for (int j = 0; j < blocks; j++) {
-            blank[j] = blanks(base + 32 * j);
-            listed = list_bits(~blank[j] & (blank[j] << 1 | before), 32 * j, starts, listed);
+        Bits before = 1, doubled = 0;  // the byte before base is no word's
+        for (int j = 0; j < chunks; j++) {
+            const Bits valid = CHUNK * (j + 1) <= 32 * blocks ? ~Bits(0) : Bits(0xffffffffu);
+            blank[j] = blanks(base + CHUNK * j, valid);
+            listed = list_bits(~blank[j] & (blank[j] << 1 | before) & valid, CHUNK * j, starts, listed);
             doubled |= blank[j] & (blank[j] << 1 | (j ? before : 0));
-            before = blank[j] >> 31;
+            before = blank[j] >> (CHUNK - 1);
         }
         int stopped = listed - 1;
         if (doubled) {
             before = 1;
             stopped = 0;
-            for (int j = 0; j < blocks; j++) {
-                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), 32 * j, stops, stopped);
-                before = blank[j] >> 31;
+            for (int j = 0; j < chunks; j++) {
+                stopped = list_bits(blank[j] & ~(blank[j] << 1 | before), CHUNK * j, stops, stopped);
+                before = blank[j] >> (CHUNK - 1);
             }
         } else {
-            for (int i = 0; i < stopped; i++) stops[i] = static_cast<unsigned short>(starts[i + 1] - 1);
+            stops_before_starts(starts, stops, stopped);
         }
         // The words whose blank after them is in the stretch, in order.
         const int words = stopped < n - k ? stopped : n - k;
         int i = 0;
 #if SCAN_WIDE
-        for (; i + 4 <= words; i += 4, k += 4)
+        for (; i + 4 <= words; i += 4, k += 4) {
+#if SCAN_WIDE == 2
+            if (i + 8 <= words && eight_of_shape(base, starts + i, stops + i, shape, out + k)) {
+                i += 4;
+                k += 4;
+                continue;
+            }
+#endif
             if (!four_of_shape(base, starts + i, stops + i, shape, out + k) &&
                 !four_words(base, starts + i, stops + i, &shape, out + k))
                 break;
+        }
 #endif
         for (; i < words; i++) {
 #if !SCAN_WIDE

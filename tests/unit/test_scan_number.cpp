@@ -1,6 +1,6 @@
 // The grid's number scanner against strtod: same value bit for bit, same
 // stopping place, on hand-picked boundaries and a large randomized set;
-// and the words read several at a time (scan_words, both of its ways)
+// and the words read several at a time (scan_words, each of its ways)
 // against strtod word by word, wherever they fall in the vector lanes.
 #include <gtest/gtest.h>
 
@@ -233,9 +233,12 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
 // as it takes (at most row at a time), scan_number for the word it stops
 // at. The text lies in a buffer of its exact size with 16 bytes before it
 // (the sanitizers catch a read past either), after skip bytes of that
-// buffer's start, so a word falls at every place of a 16- or 32-byte lane.
+// buffer's start, so a word falls at every place of a 16-, 32- or 64-byte
+// lane.
 // Every value must be strtod's for its word, and scan_words must never take
 // a word strtod does not read whole: it stops at or before the first one.
+// Each way (SSE2, AVX2, AVX-512) must take the same words as the SSE2 way,
+// call by call, and stop at the same places.
 ::testing::AssertionResult words_as_strtod(const std::string &text, int row)
 {
     std::vector<std::string> words;
@@ -245,10 +248,11 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
         if (j > i) words.push_back(text.substr(i, j - i));
         i = j + 1;
     }
-    const bool has_wide = scan_detail::wide_vectors;
-    for (bool wide : {false, true}) {
-        if (wide && !has_wide) continue;
-        scan_detail::wide_vectors = wide;
+    const int best = scan_detail::vector_level;
+    std::vector<long> first_way;  // the SSE2 way's counts and stopping places
+    for (int level = 0; level <= best; level++) {
+        std::vector<long> way;
+        scan_detail::vector_level = level;
         char *buf = static_cast<char *>(malloc(16 + text.size() + 1));
         memset(buf, '7', 16);  // digits before the text are no word of it
         memcpy(buf + 16, text.data(), text.size());
@@ -263,6 +267,8 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
             int want = static_cast<int>(words.size() - c) < row ? static_cast<int>(words.size() - c) : row;
             const char *before = p;
             int taken = scan_words(&p, end, &got[c], want);
+            way.push_back(taken);
+            way.push_back(p - buf);
             for (size_t i = c + static_cast<size_t>(taken > 0 ? taken : 0); i < got.size(); i++)
                 if (bits(got[i]) != bits(mark)) fault = "stored past the values it took";
             for (int i = 0; i < taken && fault.empty(); i++) {
@@ -279,8 +285,10 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
             p = q;
             c++;
         }
-        scan_detail::wide_vectors = has_wide;
+        scan_detail::vector_level = best;
         free(buf);
+        if (level == 0) first_way = way;
+        if (fault.empty() && way != first_way) fault = "took other words than the SSE2 way";
         for (size_t i = 0; i < c && fault.empty(); i++) {
             double want = strtod(words[i].c_str(), nullptr);
             if (bits(got[i]) != bits(want)) {
@@ -289,9 +297,9 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
                 fault = "\"" + words[i] + "\": " + msg;
             }
         }
+        const char *name = level == 0 ? "SSE2" : level == 1 ? "AVX2" : "AVX-512";
         if (!fault.empty())
-            return ::testing::AssertionFailure()
-                   << fault << (wide ? " (AVX2)" : " (SSE2)") << " in \"" << text << "\"";
+            return ::testing::AssertionFailure() << fault << " (" << name << ") in \"" << text << "\"";
     }
     return ::testing::AssertionSuccess();
 }
@@ -320,7 +328,7 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
     std::string filler;
     for (int i = 0; i < 12; i++) filler += " 1644.57 -12.5 7";
     for (const char *shape : shapes)
-        for (int skip = 0; skip < 40; skip++)
+        for (int skip = 0; skip < 72; skip++)
             for (const char *blank : {" ", "\n", "\r\n", "\t \v\f"}) {
                 std::string text =
                     std::string(static_cast<size_t>(skip), ' ') + "3.25" + blank + shape + blank;
@@ -343,6 +351,52 @@ TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
                     EXPECT_TRUE(words_as_strtod(text.substr(0, after), 1000)) << lead;
                     for (int row : {1, 3, 5, lead + 2}) EXPECT_TRUE(words_as_strtod(text, row)) << lead;
                 }
+    // Words as dense as blanks allow, 32 starting and 32 stopping in every
+    // 64 bytes, over several stretches, from every place of a block; with
+    // single blanks only, or two together once (the stops listed apart).
+    // Words of two bytes put the two blanks at every place of a block too.
+    for (int skip = 0; skip < 64; skip++)
+        for (const char *sign : {"", "-"})
+            for (bool pair : {false, true}) {
+                std::string text(static_cast<size_t>(skip), ' ');
+                for (int w = 0; w < 700; w++)
+                    text += sign + std::string(1, static_cast<char>('0' + w % 10)) +
+                            (pair && w == 450 ? "\r\n" : " ");
+                for (int row : {1000, 8, 7}) EXPECT_TRUE(words_as_strtod(text, row)) << skip;
+                EXPECT_TRUE(words_as_strtod(text.substr(0, text.size() - 1), 1000)) << skip;
+            }
+}
+
+TEST(ScanWords, QuotientsAProductAloneWouldRoundWrongly)
+{
+    // Words whose value m / 10^f a product by the rounded 1/10^f misses by
+    // an ulp, for every place of the point (but none: f = 0 is exact) and
+    // digit counts up to 15, in runs of one shape long enough for groups
+    // of four and eight, of either sign.
+    std::mt19937_64 rng(15);
+    for (int f = 1; f <= 15; f++)
+        for (int digits : {15, 12, 8, 4})
+            for (const char *sign : {"", "-"}) {
+                if (f > digits) continue;
+                double power = 1.0;
+                for (int e = 0; e < f; e++) power *= 10.0;
+                const volatile double reciprocal = 1.0 / power;
+                uint64_t top = 1;
+                for (int d = 0; d < digits; d++) top *= 10;
+                std::string text;
+                for (int found = 0, tries = 0; found < 40 && tries < 100000; tries++) {
+                    const uint64_t m = top / 10 + rng() % (top - top / 10);
+                    const double v = static_cast<double>(m);
+                    if (v * reciprocal == v / power) continue;
+                    std::string word = std::to_string(m);
+                    if (f > 0) word.insert(word.size() - static_cast<size_t>(f), ".");
+                    text += sign + word + " ";
+                    found++;
+                }
+                EXPECT_FALSE(text.empty()) << f << " " << digits;
+                EXPECT_TRUE(words_as_strtod(text, 1000)) << f << " " << digits;
+                EXPECT_TRUE(words_as_strtod(text, 9)) << f << " " << digits;
+            }
 }
 
 TEST(ScanWords, RandomRunsOfWordsMatchStrtod)
