@@ -14,13 +14,14 @@
 #include <cstddef>
 
 // The loops over cells (these kernels, the grid's value loop) are built
-// twice on x86-64 Linux, for any x86-64 and for the x86-64-v3 level (AVX2:
-// twice the cells a vector instruction), and the loader picks one once at
-// start; the program still runs on every x86-64. No result changes: the
+// three times on x86-64 Linux: for any x86-64, for the x86-64-v3 level
+// (AVX2: twice the cells a vector instruction) and for x86-64-v4 (AVX-512:
+// four times); the loader picks one once at start, and the program still
+// runs on every x86-64. No result changes: the
 // loops multiply, divide, compare and count small whole numbers, none of
 // which a wider vector or a fused multiply-add rounds.
 #if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(__clang__)
-#define CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define CLONES
 #endif
