@@ -103,10 +103,12 @@ void *fill_stretch(void *arg)
 // (the kernel clears and maps the pages of each at once), each of
 // STRETCH_STEPS steps at least: each stretch's choice starts from the
 // process's (the timings of the regions before) and needs a few steps to
-// act on it. The first stretch's choice is carried on.
+// act on it (two timings of each kind, as many steps again to use them),
+// while a mask-sized region still gets two stretches. The first stretch's
+// choice is carried on.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
-    const size_t STRETCH_STEPS = 16;
+    const size_t STRETCH_STEPS = 8;
     Stretch s[MAX_WORKERS];
     const size_t steps = n / HUGE_PAGE;
     const size_t k = size_t(workers_for(static_cast<long long>(steps), STRETCH_STEPS));
