@@ -411,8 +411,7 @@ CLONES void read_part(Part *pt)
             c++;
         }
         i = static_cast<long long>(l) * n + c;
-        if (c == n && static_cast<long long>(l) * n >= pt->first)
-            pass_line(l, &pt->lowest);
+        if (c == n && static_cast<long long>(l) * n >= pt->first) pass_line(l, &pt->lowest);
     }
     r->cur = p;
     pt->next = i;
@@ -530,7 +529,8 @@ int plan_parts(long long data_start, long long data)
     window = 2 * (data / nb_lig) + LONGEST_WORD;  // a wide grid's lines are long
     if (window < static_cast<long long>(BUF_BYTES) - 1) window = static_cast<long long>(BUF_BYTES) - 1;
     for (int j = 1; j < k; j++) {
-        parts[j].space = static_cast<char *>(malloc(j < k - 1 ? BUF_SPACE : static_cast<size_t>(16 + window + 1)));
+        parts[j].space =
+            static_cast<char *>(malloc(j < k - 1 ? BUF_SPACE : static_cast<size_t>(16 + window + 1)));
         if (!parts[j].space) {
             while (--j >= 1) free(parts[j].space);
             return 1;

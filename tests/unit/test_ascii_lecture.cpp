@@ -455,7 +455,8 @@ TEST_F(AsciiLecture, ReadAndMaskedInPartsAsInOneGo)
     // Rows over several of the last part's buffers, lines across them.
     std::string tall = "ncols 2000\nnrows 400\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
     for (int i = 0; i < 400 * 2000; i++)
-        tall += std::to_string(rand() % 100000) + "." + std::to_string(rand() % 100) + ((i + 1) % 2000 ? " " : "\n");
+        tall += std::to_string(rand() % 100000) + "." + std::to_string(rand() % 100) +
+                ((i + 1) % 2000 ? " " : "\n");
     EXPECT_EQ(outcome(tall, 2), outcome(tall, 1));
     // A last line longer than the last part's buffer (a few lines of the
     // file's length a line): the part before it reads it.
