@@ -1,7 +1,6 @@
 // libFuzzer: the ASCII grid reader on arbitrary text. The text is the model
 // file f1, a regular file so that the reader knows its size and refuses a
-// header the file cannot fill before taking memory for it. Its values are
-// read in 1 to 5 parts, as the input's size gives.
+// header the file cannot fill before taking memory for it.
 //
 // Oracle: a grid the reader accepts must hold exactly the values strtod
 // reads from its words. The header is a run of word pairs, so the values
@@ -81,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::put("G.asc", data, size);
     f1 = fopen(grid_path.c_str(), "r");
     if (!f1) abort();
-    work_parts = 1 + static_cast<int>(size % 5);  // parts meet at every kind of place
     if (fuzz::run_program(ascii_lecture, "", 0) == 0) check_values(data, size);
-    work_parts = 0;
     fuzz::reset_state();
     fuzz::leave();
     return 0;

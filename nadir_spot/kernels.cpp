@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "nadir_spot.h"
-#include "nrutil.h"
 
 namespace {
 
@@ -201,55 +200,4 @@ void pass_line(int l, double *lowest)
     if (!(line_min[l] <= *lowest)) return;
     *lowest = line_min[l];
     low_bits(dtab[l], nb_col, line_min[l], line_low_bits[l]);
-}
-
-namespace {
-ALWAYS_INLINE unsigned blank(unsigned char c)
-{
-    return (c == ' ') | (static_cast<unsigned char>(c - '\t') < 5);
-}
-}  // namespace
-
-CLONES long long word_starts(const char *p, size_t n, bool blank_before)
-{
-    if (n == 0) return 0;
-    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
-    long long count = blank_before & !blank(u[0]);
-    // A narrow count for each piece of 4096 bytes: the loop then takes many
-    // bytes a vector instruction.
-    for (size_t i = 1; i < n;) {
-        const size_t end = n - i > 4096 ? i + 4096 : n;
-        unsigned piece = 0;
-        for (; i < end; i++) piece += blank(u[i - 1]) & !blank(u[i]);
-        count += piece;
-    }
-    return count;
-}
-
-namespace {
-int bits_lines;  // line_low_bits's lines: nb_lig may have changed since
-}  // namespace
-
-void free_line_extremes(void)
-{
-    frucmatrice(line_low_bits, bits_lines);
-    line_low_bits = nullptr;
-    frdvecteur(line_min);
-    frdvecteur(line_max);
-    frivecteur(line_lows);
-    frivecteur(line_voids);
-    line_min = line_max = nullptr;
-    line_lows = line_voids = nullptr;
-}
-
-void take_line_extremes(void)
-{
-    free_line_extremes();
-    line_min = dvecteur(nb_lig);
-    line_max = dvecteur(nb_lig);
-    line_lows = ivecteur(nb_lig);
-    line_voids = ivecteur(nb_lig);  // zero-filled: a raw raster leaves it so
-    line_low_bits = ucmatrice((nb_col + 7) / 8, nb_lig);
-    bits_lines = nb_lig;
-    if (!line_min || !line_max || !line_lows || !line_voids || !line_low_bits) stop_no_memory(nb_lig, nb_col);
 }

@@ -64,17 +64,4 @@ void mask_from_bits(const unsigned char *bits, unsigned char *mask, int n);
 // and its lowest into *lowest. A higher line holds no cell of the mask.
 void pass_line(int l, double *lowest);
 
-// How many words start among the n bytes at p: bytes that are no blank
-// (' ', '\t' to '\r') after a blank, the byte before p being one when
-// blank_before. The grid reader counts a stretch of text this way to know
-// where the values of the stretch after it begin.
-long long word_starts(const char *p, size_t n, bool blank_before);
-
-// The vectors of the line extremes for the nb_lig lines of dtab, those of
-// an earlier run in this process given back first; the out-of-memory stop
-// when they cannot be had.
-void take_line_extremes(void);
-// Frees them (they may be null) and sets them null.
-void free_line_extremes(void);
-
 #endif

@@ -38,20 +38,16 @@ extern unsigned char **tab_bin;  // the mask: 255, 1 on the lowest pixels
 // The lowest and highest number of each line of dtab (nb_lig of each), and
 // the cells at the line's lowest, taken by the reader while the line it has
 // just written is still in cache: the search needs no pass of its own over
-// the model. Null until a reader takes them (take_line_extremes, in
-// kernels.h). A grid's no-data cells take no part; line_voids counts them
-// (0 on a raw raster, which has none).
+// the model. Null until a reader takes them. A grid's no-data cells take no
+// part; line_voids counts them (0 on a raw raster, which has none).
 extern double *line_min, *line_max;
 extern int *line_lows, *line_voids;
 extern unsigned char **line_low_bits;  // its cells at its lowest, a bit each (low_bits)
-
-// The parts the grid reader's values and the mask's lines are split in,
-// each on a processor of its own: 0 (at start) for one a processor, each of
-// a block at least. The tests set it to split small models.
-extern int work_parts;
-// The parts for amount of work, each of least at least: work_parts when
-// set, else one per processor (workers_for).
-int parts_for(long long amount, long long least);
+// Takes them for the nb_lig lines of dtab, those of an earlier run in this
+// process given back first; the out-of-memory stop when they cannot be had.
+void take_line_extremes(void);
+// Gives them back (they may be null) and sets them null.
+void free_line_extremes(void);
 
 extern bool descr_OK;  // an existing descriptor was read
 // The path text of the descriptor that the raw reader writes once the

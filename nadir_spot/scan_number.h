@@ -5,6 +5,7 @@
 #define SCAN_NUMBER_H
 
 #include <cfloat>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -36,6 +37,9 @@ const char *scan_number_slow(const char *p, const char *end, double *out);
 // On x86-64 (but Windows) it uses SSE2 and, where the processor has them,
 // AVX2 and BMI2, or AVX-512 (F, BW, VL, VBMI2) and FMA as well; elsewhere it
 // takes no word and returns 0.
+// The bytes before *p that scan_words may read: a buffer it scans has that
+// many readable bytes before its start.
+const size_t SCAN_READS_BEFORE = 16;
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
 #define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision
 int scan_words(const char **p, const char *end, double *out, int n);

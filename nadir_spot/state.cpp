@@ -1,10 +1,6 @@
 // The program state (nadir_spot.h), and its one reset.
-#include <algorithm>
-
-#include "kernels.h"
 #include "nadir_spot.h"
 #include "nrutil.h"
-#include "workers.h"
 
 int nb_lig, nb_col, format, itype, mind, maxd;
 double dpix_size, dpix_dy, X_min, Y_min, nodata;
@@ -17,16 +13,38 @@ double *line_min, *line_max;
 int *line_lows, *line_voids;
 unsigned char **line_low_bits;
 
-int work_parts;
 bool descr_OK;
 
 char nomim1[PATH_TEXT], nomfic1[PATH_TEXT], nomim2[PATH_TEXT], nomfic[PATH_TEXT], descr_new[PATH_TEXT];
 
 FILE *f1, *f1d;
 
-int parts_for(long long amount, long long least)
+namespace {
+int bits_lines;  // line_low_bits's lines: nb_lig may have changed since
+}  // namespace
+
+void free_line_extremes(void)
 {
-    return work_parts > 0 ? std::min(work_parts, MAX_WORKERS) : workers_for(amount, least);
+    frucmatrice(line_low_bits, bits_lines);
+    line_low_bits = nullptr;
+    frdvecteur(line_min);
+    frdvecteur(line_max);
+    frivecteur(line_lows);
+    frivecteur(line_voids);
+    line_min = line_max = nullptr;
+    line_lows = line_voids = nullptr;
+}
+
+void take_line_extremes(void)
+{
+    free_line_extremes();
+    line_min = dvecteur(nb_lig);
+    line_max = dvecteur(nb_lig);
+    line_lows = ivecteur(nb_lig);
+    line_voids = ivecteur(nb_lig);  // zero-filled: a raw raster leaves it so
+    line_low_bits = ucmatrice((nb_col + 7) / 8, nb_lig);
+    bits_lines = nb_lig;
+    if (!line_min || !line_max || !line_lows || !line_voids || !line_low_bits) stop_no_memory(nb_lig, nb_col);
 }
 
 void reset_state(void)

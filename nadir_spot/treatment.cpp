@@ -3,7 +3,6 @@
 // decided (kernels.h), and on request the mask of those pixels saved as an
 // 8-bit greyscale BMP, with the first of them located in words and, for a
 // grid, the world file that lays the mask on the map.
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -14,7 +13,6 @@
 #include "nadir_spot.h"
 #include "new_file.h"
 #include "nrutil.h"
-#include "workers.h"
 
 namespace {
 
@@ -73,67 +71,29 @@ const int SHOWN_SPOTS = 10;
 int spot_lig[SHOWN_SPOTS], spot_col[SHOWN_SPOTS];
 int spots;
 
-// A stretch of the mask's lines, built on a processor of its own, and
-// the first SHOWN_SPOTS pixels it marks.
-struct MaskPart {
-    int first, last;  // lines
-    double v;         // the altitude searched
-    int spots, spot_lig[SHOWN_SPOTS], spot_col[SHOWN_SPOTS];
-    Worker worker;
-};
-
-// 1 on the cells equal to the altitude searched, 255 elsewhere: exactly the
-// cells counted (a no-data cell never equals it). Only a line whose lowest
-// is that altitude can hold it, and its bits tell which.
-void *mask_lines(void *arg)
+// The mask: 1 on the cells equal to the altitude searched, 255 elsewhere,
+// exactly the cells counted (a no-data cell never equals it). Only a line
+// whose lowest is that altitude can hold it, and its bits tell which. The
+// first SHOWN_SPOTS pixels marked are kept, in scan order.
+void build_mask(double v)
 {
-    MaskPart *m = static_cast<MaskPart *>(arg);
-    const int n = nb_col;
-    m->spots = 0;
-    for (int l = m->first; l < m->last; l++) {
-        unsigned char *mask = tab_bin[l];
-        if (line_min[l] != m->v) {
-            memset(mask, 255, static_cast<size_t>(n));
-            continue;
-        }
-        mask_from_bits(line_low_bits[l], mask, n);
-        for (int c = 0; c < n && m->spots < SHOWN_SPOTS; c++)
-            if (mask[c] == 1) {
-                m->spot_lig[m->spots] = l;
-                m->spot_col[m->spots++] = c;
-            }
-    }
-    return nullptr;
-}
-
-// The mask, its lines in parts as the grid reader's values are (a part
-// of MASK_BLOCK cells at least), and the first SHOWN_SPOTS pixels marked.
-void build_mask(double decim_val_pit)
-{
-    const long long MASK_BLOCK = 1 << 20;
     spots = 0;
     if (nb_lig < 1 || nb_col < 1) return;  // no cells: the image is header and palette
     tab_bin = ucmatrice(nb_col, nb_lig);
     if (!tab_bin) stop_no_memory(nb_lig, nb_col);
-    const int k = std::min(parts_for(static_cast<long long>(nb_lig) * nb_col, MASK_BLOCK), nb_lig);
-    MaskPart parts[MAX_WORKERS];
-    bool started[MAX_WORKERS] = {};
-    for (int j = 0; j < k; j++) {
-        parts[j].first = static_cast<int>(static_cast<long long>(nb_lig) * j / k);
-        parts[j].last = static_cast<int>(static_cast<long long>(nb_lig) * (j + 1) / k);
-        parts[j].v = decim_val_pit;
-        if (j > 0) started[j] = worker_start(&parts[j].worker, mask_lines, &parts[j]);
-    }
-    mask_lines(&parts[0]);
-    for (int j = 0; j < k; j++) {
-        if (started[j])
-            worker_join(&parts[j].worker);
-        else if (j > 0)
-            mask_lines(&parts[j]);
-        for (int s = 0; s < parts[j].spots && spots < SHOWN_SPOTS; s++, spots++) {
-            spot_lig[spots] = parts[j].spot_lig[s];
-            spot_col[spots] = parts[j].spot_col[s];
+    const int n = nb_col;
+    for (int l = 0; l < nb_lig; l++) {
+        unsigned char *mask = tab_bin[l];
+        if (line_min[l] != v) {
+            memset(mask, 255, static_cast<size_t>(n));
+            continue;
         }
+        mask_from_bits(line_low_bits[l], mask, n);
+        for (int c = 0; c < n && spots < SHOWN_SPOTS; c++)
+            if (mask[c] == 1) {
+                spot_lig[spots] = l;
+                spot_col[spots++] = c;
+            }
     }
 }
 

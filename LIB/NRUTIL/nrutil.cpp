@@ -8,7 +8,6 @@
 #include <ctime>
 
 #include "../PLATFORM/console.h"
-#include "../PLATFORM/workers.h"
 #include "regions.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -53,83 +52,32 @@ int pinned_pages = NRUTIL_PAGES;  // -1: as chosen
 const size_t HUGE_PAGE = size_t(2) << 20, SMALL_PAGE = 4096;
 PageChoice pages;  // the process's choice, carried from region to region
 
-// Faults n bytes in at p, writing each page once (some hosts defer a small
-// page's cost to its first write): the seconds it took, -1 without memory.
-double take(char *p, size_t n)
-{
-    timespec t0, t1;
-    clock_gettime(CLOCK_MONOTONIC, &t0);
-#ifdef MADV_POPULATE_WRITE
-    if (n && madvise(p, n, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) return -1;  // EINVAL: old kernel
-#endif
-    for (size_t o = 0; o < n; o += SMALL_PAGE) static_cast<volatile char *>(p)[o] = 0;
-    clock_gettime(CLOCK_MONOTONIC, &t1);
-    return double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9;
-}
-
-// A stretch of a region, faulted in by one processor: a huge page's worth
-// (a step) at a time, each step of the kind its own choice made from the
-// timings before (the process's choice at first), or the pinned kind.
-struct Stretch {
-    char *p;
-    size_t n;
-    PageChoice pages;
-    bool ok;
-    Worker worker;
-};
-
-void *fill_stretch(void *arg)
-{
-    Stretch *s = static_cast<Stretch *>(arg);
-    int advised = -1;
-    for (size_t done = 0, step;; done += step) {
-        step = std::min(s->n - done, HUGE_PAGE);
-        if (pinned_pages >= 0) s->pages.huge = pinned_pages;
-#ifdef MADV_HUGEPAGE
-        // Only when the kind changes: the advice waits for every other
-        // stretch's step under way.
-        if (s->pages.huge != advised)
-            madvise(s->p + done, s->n - done, s->pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
-        advised = s->pages.huge;
-#endif
-        double t = take(s->p + done, step);
-        s->ok = t >= 0;
-        if (t < 0 || step < HUGE_PAGE) return nullptr;
-        s->pages = next_pages(s->pages, t);
-    }
-}
-
-// Faults a region in, in stretches on as many processors as there are
-// (the kernel clears and maps the pages of each at once), each of
-// STRETCH_STEPS steps at least: each stretch's choice starts from the
-// process's (the timings of the regions before) and needs a few steps to
-// act on it (two timings of each kind, as many steps again to use them),
-// while a mask-sized region still gets two stretches. The first stretch's
-// choice is carried on.
+// Faults a region in, a huge page's worth (a step) at a time, writing each
+// page once (some hosts defer a small page's cost to its first write). Each
+// step takes the kind that the timings of the steps before chose (those of
+// the regions before at first), or the pinned kind. False without memory.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
-    const size_t STRETCH_STEPS = 8;
-    Stretch s[MAX_WORKERS];
-    const size_t steps = n / HUGE_PAGE;
-    const size_t k = size_t(workers_for(static_cast<long long>(steps), STRETCH_STEPS));
-    bool started[MAX_WORKERS] = {};
-    for (size_t i = k; i-- > 0;) {
-        s[i].p = p + steps * i / k * HUGE_PAGE;
-        s[i].n = (i + 1 < k ? p + steps * (i + 1) / k * HUGE_PAGE : p + n) - s[i].p;
-        s[i].pages = pages;
-        if (i > 0) started[i] = worker_start(&s[i].worker, fill_stretch, &s[i]);
+    int advised = -1;
+    for (size_t done = 0; done < n; done += HUGE_PAGE) {
+        const size_t step = std::min(n - done, HUGE_PAGE);
+        if (pinned_pages >= 0) pages.huge = pinned_pages;
+#ifdef MADV_HUGEPAGE
+        if (pages.huge != advised) madvise(p + done, n - done, pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+        advised = pages.huge;
+#endif
+        timespec t0, t1;
+        clock_gettime(CLOCK_MONOTONIC, &t0);
+#ifdef MADV_POPULATE_WRITE
+        if (madvise(p + done, step, MADV_POPULATE_WRITE) != 0 && errno != EINVAL)
+            return false;  // EINVAL: old kernel
+#endif
+        for (size_t o = done; o < done + step; o += SMALL_PAGE) static_cast<volatile char *>(p)[o] = 0;
+        clock_gettime(CLOCK_MONOTONIC, &t1);
+        if (step == HUGE_PAGE)
+            pages = next_pages(pages, double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9);
     }
-    fill_stretch(&s[0]);
-    bool ok = s[0].ok;
-    for (size_t i = 1; i < k; i++) {
-        if (started[i])
-            worker_join(&s[i].worker);
-        else
-            fill_stretch(&s[i]);
-        ok = ok && s[i].ok;
-    }
-    pages = s[0].pages;
-    return ok;
+    return true;
 }
 #endif
 

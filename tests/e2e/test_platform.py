@@ -1,12 +1,14 @@
-"""Paths and file modes of the console layer, on the platform under test.
+"""Paths and file modes of the console layer, on the platform under test;
+and a whole run in one thread.
 
 c:\\images\\F\\M.asc is the file the harness lays out: opened through the
 path mapping on Linux, as built on Windows (under Wine, the prefix's C:).
 """
 import os
+import shutil
 import unittest
 
-from harness import WINDOWS, Case
+from harness import BIN, WINDOWS, Case, raw16
 
 PROBE = os.environ.get("NADIR_CONSOLE_PROBE", "")
 
@@ -34,6 +36,32 @@ class PathsAndModes(Case):
         expected = b"1 2\r\n3\r\n" if WINDOWS else b"1 2\n3\n"
         self.assertEqual(r.read("F", "M_m2.txt"), expected)
         self.assertEqual(r.read_text("F", "M_m2.txt"), b"1 2\n3\n")
+
+
+@unittest.skipIf(WINDOWS or not shutil.which("strace"), "strace traces Linux programs")
+class OneThread(Case):
+    """No run creates a thread: models large enough that their reading, their
+    matrix's pages and their mask would be worth sharing out are still taken
+    by the one thread the program starts with."""
+
+    def threads_created(self, answers):
+        trace = os.path.join(self.root, "trace")
+        r = self.run_nadir(answers, binary="strace",
+                           args=["-f", "-qq", "-e", "trace=clone,clone3", "-o", trace, BIN])
+        self.assertEqual(r.rc, 0, r.stdout[-300:])
+        self.assertTrue(r.exists("F", "mask.bmp"))
+        with open(trace) as f:
+            return [line for line in f if "CLONE_THREAD" in line]
+
+    def test_large_grid_and_raster_run_in_one_thread(self):
+        lines = cols = 2000
+        rows = [[(l * 7 + c * 13) % 4000 + 1 for c in range(cols)] for l in range(lines)]
+        self.put("F", "G.asc", "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\n" % (cols, lines) +
+                 "\n".join(" ".join(map(str, r)) for r in rows) + "\n")
+        self.assertEqual(self.threads_created("F\nG\n0\n0\nmask\n"), [])
+        self.put("F", "R_m2.raw", raw16(rows))
+        self.put("F", "R_m2.txt", "%d\n%d\n2\n0\n0\n1\n" % (lines, cols))
+        self.assertEqual(self.threads_created("F\nR\n1\n0\n\n0\n0\nmask\n"), [])
 
 
 if __name__ == "__main__":

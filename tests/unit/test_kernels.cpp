@@ -111,27 +111,4 @@ TEST(Kernels, SamplesWidenRangeAndConvert)
     }
 }
 
-TEST(Kernels, WordStartsAsAPlainLoopCountsThem)
-{
-    // Bytes of every kind near a blank (each blank, NUL, 0x08, 0x0e, '!',
-    // the high bit), in lengths across the loop's 4096-byte pieces.
-    const char alphabet[] = {' ',    '\t',   '\n', '\v', '\f',   '\r',  '\0',
-                             '\x08', '\x0e', '!',  '5',  '\x85', '\xff'};
-    std::mt19937_64 rng(5);
-    for (size_t n : {size_t(0), size_t(1), size_t(31), size_t(4096), size_t(4097), size_t(12289)}) {
-        std::string text(n, ' ');
-        for (char &ch : text) ch = alphabet[rng() % sizeof alphabet];
-        for (bool blank_before : {false, true}) {
-            long long want = 0;
-            bool blank = blank_before;
-            for (char ch : text) {
-                bool b = ch == ' ' || (ch >= '\t' && ch <= '\r');
-                want += blank && !b;
-                blank = b;
-            }
-            ASSERT_EQ(word_starts(text.data(), n, blank_before), want) << n << " " << blank_before;
-        }
-    }
-}
-
 }  // namespace

@@ -52,8 +52,8 @@ bool kernel_gives_advised_huge_pages()
 
 // Every way a region may take its pages: small pages only, huge pages only,
 // and as chosen. 2500 lines of 1001 doubles: several steps, and a last part
-// short of a huge page; 2200 lines of 4001: two stretches faulted in at
-// once where there are two processors.
+// short of a huge page; 2200 lines of 4001: enough steps for the choice to
+// change kinds within the region.
 TEST(Regions, EveryWayOfTakingPagesGivesZeroFilledLinesOfTheirOwn)
 {
     for (const int *shape : {(const int[]){1001, 2500}, (const int[]){4001, 2200}}) {
