@@ -54,5 +54,12 @@
 #define MSG_IMAGE_UNWRITTEN "\n\n\tThe image %s cannot be written.\n"
 #define MSG_WORLD_FILE_UNWRITTEN \
     "\n\tWarning: the world file %s cannot be written; the mask is saved without it.\n"
+// ... when an older world file of that name stays, and places the new mask.
+#define MSG_WORLD_FILE_KEPT                                                                         \
+    "\n\tWarning: the world file %s cannot be written; the older one is left as it was and places " \
+    "the mask as it placed the older image.\n"
+// A raw raster's mask saved beside a world file: none was written for it.
+#define MSG_WORLD_FILE_FOREIGN \
+    "\n\tWarning: the world file %s was not written for this model and may place the mask wrongly.\n"
 
 #endif

@@ -107,15 +107,23 @@ void cell_centre(int l, int c, double *x, double *y)
     *y = top - (l + 0.5) * dpix_dy;
 }
 
-// The world file N.bpw beside the mask N.bmp: the cell width, two
-// rotations of 0, minus the cell height, then the centre of the top-left
-// cell, each in as many digits as read back to the same double. Made as
-// the mask is: whole or not at all, replacing an older one.
+// The world file N.bpw of the mask N.bmp (nomim2), as a path text.
+char *world_file_path(char *path)
+{
+    strcpy(path, nomim2);
+    strcpy(path + strlen(path) - IMAGE_SUFFIX_LEN, ".bpw");
+    return path;
+}
+
+// The world file beside a grid's mask: the cell width, two rotations of 0,
+// minus the cell height, then the centre of the top-left cell, each in as
+// many digits as read back to the same double. Made as the mask is: whole
+// or not at all, replacing an older one. An older one that stays places
+// the new mask, and the warning says so.
 void write_world_file(void)
 {
     char path[PATH_TEXT], native[PATH_TEXT];
-    strcpy(path, nomim2);
-    strcpy(path + strlen(path) - IMAGE_SUFFIX_LEN, ".bpw");
+    world_file_path(path);
     double x, y;
     cell_centre(0, 0, &x, &y);
     NewFile nf;
@@ -125,7 +133,16 @@ void write_world_file(void)
         fprintf(nf.f, "%.17g\n%.17g\n", x, y);
         made = new_file_commit(&nf) == 0;  // a failed write shows here
     }
-    if (!made) printf(MSG_WORLD_FILE_UNWRITTEN, path);
+    if (!made) printf(regular_file_at(native) ? MSG_WORLD_FILE_KEPT : MSG_WORLD_FILE_UNWRITTEN, path);
+}
+
+// A raw raster's origin is not known, so its mask gets no world file; one
+// already beside it (a grid's mask's, or the user's own) is left alone,
+// but it would place this mask, and the warning says so.
+void warn_of_world_file(void)
+{
+    char path[PATH_TEXT], native[PATH_TEXT];
+    if (regular_file_at(native_path(world_file_path(path), native))) printf(MSG_WORLD_FILE_FOREIGN, path);
 }
 
 // The pixels kept by build_mask, then how many more the mask holds.
@@ -182,6 +199,9 @@ void treatment(void)
     char native[PATH_TEXT];
     if (SauveBMP(native_path(nomim2, native), tab_bin, nb_col, nb_lig, 0, nullptr) != 0)
         stop_run(1, MSG_IMAGE_UNWRITTEN, nomim2);
-    if (format == 0) write_world_file();
+    if (format == 0)
+        write_world_file();
+    else
+        warn_of_world_file();
     print_spots(num_min);
 }

@@ -439,3 +439,9 @@ void new_file_discard(NewFile *nf)
     nf->temp = nullptr;
     errno = err;
 }
+
+bool regular_file_at(const char *path)
+{
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -63,4 +63,8 @@ int new_file_commit(NewFile *nf);
 // Closes the stream and drops the file: nothing is named, nothing left.
 void new_file_discard(NewFile *nf);
 
+// True when path names a regular file (or a link to one): a file that a
+// failed new file leaves, or that no new file of the run wrote.
+bool regular_file_at(const char *path);
+
 #endif

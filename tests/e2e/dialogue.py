@@ -149,4 +149,13 @@ def world_file_unwritten(path):
     return "\n\tWarning: the world file %s cannot be written; the mask is saved without it.\n" % path
 
 
+def world_file_kept(path):
+    return ("\n\tWarning: the world file %s cannot be written; the older one is left as it was and places "
+            "the mask as it placed the older image.\n" % path)
+
+
+def world_file_foreign(path):
+    return "\n\tWarning: the world file %s was not written for this model and may place the mask wrongly.\n" % path
+
+
 OUTPUT_FAILED = "Standard output could not be written: the run's results are lost.\n"

@@ -1,7 +1,8 @@
 """Grids on the map, against GDAL's reading of the same files: the located
 pixels' coordinates are GDAL's pixel centres, the world file beside the mask
 makes GDAL place the mask where the grid lies, and a grid exported by GDAL
-with a void border reports its real cells only."""
+with a void border reports its real cells only. A world file that stays
+beside a mask it was not written for is named in a warning."""
 import json
 import math
 import os
@@ -10,8 +11,8 @@ import shutil
 import subprocess
 import unittest
 
-from dialogue import world_file_unwritten
-from harness import SOURCE, Case
+from dialogue import world_file_foreign, world_file_kept, world_file_unwritten
+from harness import BIN, SOURCE, WINDOWS, Case, raw16
 
 SPOT = re.compile(r"\n\t\tline (\d+)   column (\d+)   x = (\S+)   y = (\S+)")
 
@@ -107,6 +108,40 @@ class OnTheMap(Case):
         self.assertTrue(r.exists("F", "N.bmp"))
         self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "N.bmp", "N.bpw"])
         self.assertTrue(os.path.isdir(r.path("F", "N.bpw")))
+
+
+class WorldFileLeftBeside(Case):
+    """The program deletes no file it did not just write: a world file that
+    stays beside a new mask it does not describe is named in a warning,
+    after the save and before the located pixels."""
+
+    OLDER = b"30\n0\n0\n-30\n500015\n4100015\n"
+
+    def test_a_raw_raster_s_mask_beside_an_older_world_file(self):
+        self.put("F", "M_m2.raw", raw16([[5, 3, 7]]))
+        self.put("F", "M_m2.txt", "1\n3\n2\n0\n0\n1\n")
+        self.put("F", "N.bpw", self.OLDER)
+        r = self.run_nadir("F M 1 0 k 0 0 N")
+        self.assertEqual(r.rc, 0, r.stdout)
+        self.assertIn(world_file_foreign("c:\\images\\F\\N.bpw") + "\n\n\tPixels at the min value", r.stdout)
+        self.assertEqual(r.read("F", "N.bpw"), self.OLDER)
+
+    @unittest.skipIf(WINDOWS, "a file protected from its owner is a POSIX test")
+    def test_a_grid_s_world_file_that_cannot_replace_the_older_one(self):
+        # Protected from its owner; root may write any file, so the run is
+        # another user's then, in a folder it may write.
+        self.put("F", "G.asc", "ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 1 1 2")
+        os.chmod(self.put("F", "N.bpw", self.OLDER), 0o444)
+        os.chmod(self.root, 0o755)
+        os.chmod(self.folder("F"), 0o777)
+        as_user = {}
+        if os.geteuid() == 0:
+            as_user = dict(binary="setpriv", args=["--reuid=65534", "--regid=65534", "--clear-groups", BIN])
+        r = self.run_nadir("F G 0 0 N", **as_user)
+        self.assertEqual(r.rc, 0, r.stdout)
+        self.assertIn(world_file_kept("c:\\images\\F\\N.bpw") + "\n\n\tPixels at the min value", r.stdout)
+        self.assertEqual(r.read("F", "N.bpw"), self.OLDER)
+        self.assertEqual(sorted(os.listdir(self.folder("F"))), ["G.asc", "N.bmp", "N.bpw"])
 
 
 if __name__ == "__main__":
