@@ -28,7 +28,7 @@ extern int mind, maxd;       // stored minimum and maximum of a descriptor read
 extern double dpix_size;     // pixel size in metres; a grid's cell width
 extern double dpix_dy;       // a grid's cell height: its dy, else its cell size
 extern double X_min, Y_min;  // lower-left corner of the lower-left cell, from a grid header
-extern double nodata;        // no-data value, from a grid header; NaN when it gives none
+extern double nodata;        // 0, then once a grid header is read its no-data value, or NaN
 
 extern unsigned short **jtab;    // 16-bit samples, only while they are widened
 extern int **itab;               // integer samples of a raw raster

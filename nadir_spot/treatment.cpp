@@ -34,16 +34,12 @@ double first_equal(const double *line_ext, int n, double v)
 }
 
 // The extremes, the count at the lowest and the cells left out, from those
-// of the lines: no cell is read again. A NaN cell fails every comparison:
-// never an extreme nor counted.
+// of the lines (every reader that makes dtab takes them): no cell is read
+// again, but by first_equal for an extreme of 0. A NaN cell fails every
+// comparison: never an extreme nor counted.
 void scan_range(double *lowest, double *highest, long long *count, long long *left_out)
 {
     const int n = nb_col;
-    if (dtab && !line_min) {  // no reader took them: one pass over the model
-        take_line_extremes();
-        double lowest = INFINITY;
-        for (int l = 0; l < nb_lig; l++) pass_line(l, &lowest);
-    }
     double mn = INFINITY, mx = -INFINITY;
     long long voids = 0;
     for (int l = 0; l < nb_lig && dtab; l++) {

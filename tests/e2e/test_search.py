@@ -8,7 +8,7 @@ import random
 import unittest
 
 from bmp import mask
-from dialogue import SAVE, located, treatment
+from dialogue import NOT_ANY, SAVE, located, treatment
 from harness import Case, raw16, raw32
 
 HEADER = "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value -9999\n"
@@ -82,6 +82,12 @@ class Search(Case):
                                   [[math.nan, 2.0] * 20] * 3)):
             with self.subTest(case=k):
                 self.search(rows)
+
+    def test_numbers_beyond_double_are_infinities_as_the_standard_conversion_reads_them(self):
+        self.put("F", "G.asc", HEADER % (2, 2) + "1e999 -1e999\n5 6\n")
+        r = self.run_nadir("F G 0 1")
+        self.assertIn(treatment(float("-inf"), float("inf"), 1) + NOT_ANY, r.stdout)
+        self.assertEqual(r.rc, 0)
 
     def test_nodata_cells_are_left_out(self):
         # The header's no-data value and NaN cells take no part in the
