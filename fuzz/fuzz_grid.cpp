@@ -1,11 +1,15 @@
-// libFuzzer: the ASCII grid reader on arbitrary text. The text is the model
-// file f1, a regular file so that the reader knows its size and refuses a
-// header the file cannot fill before taking memory for it.
+// libFuzzer: the ASCII grid reader on arbitrary text, then the whole search
+// of the grid it accepts, its mask and world file saved. The text is the
+// model file f1, a regular file so that the reader knows its size and
+// refuses a header the file cannot fill before taking memory for it.
 //
 // Oracle: a grid the reader accepts must hold exactly the values strtod
 // reads from its words. The header is a run of word pairs, so the values
 // are nb_lig x nb_col consecutive words starting at an even word; some such
-// run must match the matrix bit for bit.
+// run must match the matrix bit for bit. The search must then print what
+// fuzz::expected_search finds in those values (Min, Max, the cells left
+// out, the count, the pixels located) and save the mask and world file
+// that fuzz::check_and_clean expects, and nothing else.
 #include <cstdint>
 #include <cstring>
 
@@ -64,6 +68,35 @@ void check_values(const uint8_t *data, size_t size)
     abort();
 }
 
+// The treatment of the grid read, locating its pixels in a mask N, its
+// console text kept in memory.
+void check_search(void)
+{
+    char *text = nullptr;
+    size_t length = 0;
+    FILE *console = stdout, *kept = open_memstream(&text, &length);
+    if (!kept) abort();
+    stdout = kept;
+    strcpy(nomim2, "c:\\images\\F\\");
+    const int stopped = fuzz::run_program(treatment, "0\nN\n", 4);
+    std::string located;
+    const std::string summary = fuzz::expected_search(&located);
+    fflush(kept);
+    stdout = console;
+    const std::string shown(text, length);
+    fclose(kept);
+    free(text);
+    if (getenv("NADIR_FUZZ_STDOUT")) fputs(shown.c_str(), stdout);
+    const size_t at = shown.find(summary);
+    if (stopped || at == std::string::npos ||
+        shown.compare(shown.size() - located.size(), located.size(), located)) {
+        fprintf(stderr, "fuzz_grid: the search printed\n%s\nwhere the oracle expects\n%s\n...\n%s\n",
+                shown.c_str(), summary.c_str(), located.c_str());
+        abort();
+    }
+    fuzz::check_and_clean({"G.asc"});
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -80,7 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::put("G.asc", data, size);
     f1 = fopen(grid_path.c_str(), "r");
     if (!f1) abort();
-    if (fuzz::run_program(ascii_lecture, "", 0) == 0) check_values(data, size);
+    if (fuzz::run_program(ascii_lecture, "", 0) == 0) {
+        check_values(data, size);
+        check_search();
+    }
     fuzz::reset_state();
     fuzz::leave();
     return 0;

@@ -199,6 +199,62 @@ inline bool right_mask(const std::string &path)
     return ok;
 }
 
+// What the search must print for dtab, from the rule above alone: Min and
+// Max as the first cell holding each has them (-0 and +0 alike), the cells
+// left out and the count at the lowest; and in *located, what follows a
+// saved mask: the first ten of them in scan order, with a grid's map
+// coordinates of their centres.
+inline std::string expected_search(std::string *located)
+{
+    double lo = INFINITY, hi = -INFINITY;
+    long long voids = 0, count = 0;
+    for (int l = 0; l < nb_lig && dtab; l++)
+        for (int c = 0; c < nb_col; c++) {
+            const double v = dtab[l][c];
+            voids += left_out(v);
+            lo = !left_out(v) && v < lo ? v : lo;
+            hi = !left_out(v) && v > hi ? v : hi;
+        }
+    double shown_lo = 10000000.0, shown_hi = 0.0;  // an empty model's, until a cell holds them
+    bool lo_met = false, hi_met = false;
+    for (int l = 0; l < nb_lig && dtab; l++)
+        for (int c = 0; c < nb_col; c++) {
+            const double v = dtab[l][c];
+            if (left_out(v)) continue;
+            count += v == lo;
+            if (v == lo && !lo_met) shown_lo = v, lo_met = true;
+            if (v == hi && !hi_met) shown_hi = v, hi_met = true;
+        }
+    char text[1024];  // a %lf of the largest double takes 316 bytes
+    std::string s, &p = *located;
+    snprintf(text, sizeof text, "\n\t\tMin = %lf   Max. = %lf ", shown_lo, shown_hi);
+    s += text;
+    if (voids > 0)
+        snprintf(text, sizeof text, "\n\n\tnumber of no-data pixels left out = %lld ", voids), s += text;
+    snprintf(text, sizeof text, "\n\n\tnumber of pixels with min value = %lld ", count);
+    s += text;
+    p.clear();
+    if (count == 0) return s;
+    p += "\n\n\tPixels at the min value (line and column from 0 at the top left) :";
+    int shown = 0;
+    for (int l = 0; l < nb_lig; l++)
+        for (int c = 0; c < nb_col && shown < 10; c++) {
+            if (left_out(dtab[l][c]) || dtab[l][c] != lo) continue;
+            shown++;
+            snprintf(text, sizeof text, "\n\t\tline %d   column %d", l, c);
+            p += text;
+            if (format != 0) continue;
+            const double x = X_min + (c + 0.5) * dpix_size,
+                         y = Y_min + nb_lig * dpix_dy - (l + 0.5) * dpix_dy;
+            snprintf(text, sizeof text, "   x = %lf   y = %lf", x, y);
+            p += text;
+        }
+    if (count > shown)
+        snprintf(text, sizeof text, "\n\t\t... and %lld more, all in the mask", count - shown), p += text;
+    p += "\n";
+    return s;
+}
+
 inline bool ends_with(const std::string &s, const char *tail)
 {
     size_t n = strlen(tail);
