@@ -34,8 +34,9 @@ const char *scan_number_slow(const char *p, const char *end, double *out);
 // before end, stops it at or before that word, for scan_number to read: the
 // values are strtod's either way. *p must be at a blank or at a word with a
 // blank (or nothing) before it, with SCAN_READS_BEFORE readable bytes before
-// it. On x86-64 (but Windows) it takes words where the processor has AVX2,
-// BMI and BMI2; elsewhere, and without them, it takes no word and returns 0.
+// it. On x86-64 (but Windows) it takes words where the processor has AVX2
+// (with BMI1, BMI2 and POPCNT); elsewhere, and without them, it takes no
+// word and returns 0.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
 #define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision
 int scan_words(const char **p, const char *end, double *out, int n);

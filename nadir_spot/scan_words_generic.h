@@ -20,8 +20,8 @@ const int BLOCK = 32;     // the bytes of a blank_bits
 const int STRETCH = 512;  // bytes listed at a time: 16 blocks
 
 // Appends the places of the set bits of bits, plus at, to list[n...];
-// returns the new count. Six are written whatever the count (up to six
-// words start or stop in a block of 32 bytes; the ones past the count are
+// returns the new count. Six are written whatever the count (a block of
+// 32 bytes of grid values seldom holds more; the ones past the count are
 // written over later, and list has room for them), so that no branch
 // depends on the count.
 inline int list_bits(uint32_t bits, int at, unsigned short *list, int n)
@@ -156,7 +156,8 @@ inline int scan_run(const char **pp, const char *end, double *out, int n)
 {
     const char *base = *pp;  // at a blank, or at a word with a blank before it
     int k = 0;
-    // Room for list_bits' places past the count.
+    // A word starts (stops) at most every other byte; list_bits writes up
+    // to six places past the count.
     unsigned short starts[STRETCH / 2 + 8], stops[STRETCH / 2 + 8];
     Shape shape{};  // no word has length 0
     while (k < n) {
