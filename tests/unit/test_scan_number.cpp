@@ -311,6 +311,20 @@ TEST(ScanNumber, RandomDoublesPrintedManyWaysMatchStrtod)
     return ::testing::AssertionSuccess();
 }
 
+TEST(ScanWords, StartsInTheBestWayTheProcessorHas)
+{
+    // Every other test runs the ways up to this one: a processor with AVX2
+    // left to the exact way would pass them all, only slower.
+#ifdef SCAN_WORDS_VECTOR
+    __builtin_cpu_init();
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    EXPECT_EQ(scan_detail::vector_level, avx2 ? 1 : 0);
+#else
+    EXPECT_EQ(scan_detail::vector_level, 0);
+#endif
+}
+
 TEST(ScanWords, EveryShapeAtEveryPlaceOfTheLanes)
 {
     // The word under test follows skip blanks and a neighbour, and is
