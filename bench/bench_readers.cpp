@@ -114,24 +114,17 @@ void grid(benchmark::State &state)
 // The values of the grid (its header's six entries skipped) parsed from
 // 1 MiB blocks by one conversion; the sum keeps the work from vanishing
 // (scan_words stores its values in a row, as the reader does).
-// SCAN_WORDS: scan_words kept to its AVX2 way at most, as on a processor
-// without AVX-512; SCAN_WORDS_SSE2: to its SSE2 way, as on one without
-// AVX2; SCAN_WORDS_AVX512: its AVX-512 way, where the processor has it.
-enum Parser { SCAN_WORDS_AVX512, SCAN_WORDS, SCAN_WORDS_SSE2, SCAN_NUMBER, FROM_CHARS, STRTOD };
-int processor_level;  // scan_words' way found at start, kept by main
+// SCAN_WORDS: scan_words in the best way the processor has (AVX2), with
+// scan_number for the words it leaves, as the reader does; SCAN_NUMBER:
+// the exact way alone, one word at a time.
+enum Parser { SCAN_WORDS, SCAN_NUMBER, FROM_CHARS, STRTOD };
 
 template <Parser P>
 void parse(benchmark::State &state)
 {
-    std::vector<char> space(16 + (1 << 20) + 4097);  // scan_words may read 16 bytes before its start
-    char *const data = space.data() + 16;
+    std::vector<char> space(SCAN_READS_BEFORE + (1 << 20) + 4097);
+    char *const data = space.data() + SCAN_READS_BEFORE;
     const size_t size = (1 << 20) + 4097;
-    if (P == SCAN_WORDS_AVX512 && processor_level < 2) {
-        state.SkipWithError("no AVX-512 here");
-        return;
-    }
-    const int level = P == SCAN_WORDS_AVX512 ? 2 : P == SCAN_WORDS ? 1 : 0;
-    scan_detail::vector_level = level < processor_level ? level : processor_level;
     for (auto _ : state) {
         FILE *f = fopen((base + ".asc").c_str(), "r");
         if (!f) {
@@ -161,7 +154,7 @@ void parse(benchmark::State &state)
                     continue;
                 }
                 // As the grid reader: several at a time, scan_number for the rest.
-                if (P == SCAN_WORDS_AVX512 || P == SCAN_WORDS || P == SCAN_WORDS_SSE2) {
+                if (P == SCAN_WORDS) {
                     double run[1024];  // a row
                     const char *r = p;
                     int taken = scan_words(&r, lim, run, 1024);
@@ -249,9 +242,7 @@ BENCHMARK_TEMPLATE(scan_kernel, STRTOD_ONLY);
 BENCHMARK_CAPTURE(raw, raw16_decimetres, 0)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK_CAPTURE(raw, raw32_millimetres, 1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(grid)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK_TEMPLATE(parse, SCAN_WORDS_AVX512)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, SCAN_WORDS)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK_TEMPLATE(parse, SCAN_WORDS_SSE2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, SCAN_NUMBER)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, FROM_CHARS)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK_TEMPLATE(parse, STRTOD)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
@@ -264,7 +255,6 @@ int main(int argc, char **argv)
         return 2;
     }
     base = std::string(argv[1]) + "/" + (argc > 2 ? argv[2] : "terrain");
-    processor_level = scan_detail::vector_level;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -33,19 +33,19 @@ const char *scan_number_slow(const char *p, const char *end, double *out);
 // word, or one whose blank after it is not among the whole 32-byte blocks
 // before end, stops it at or before that word, for scan_number to read: the
 // values are strtod's either way. *p must be at a blank or at a word with a
-// blank (or nothing) before it; the 16 bytes before *p must be readable.
-// On x86-64 (but Windows) it uses SSE2 and, where the processor has them,
-// AVX2 and BMI2, or AVX-512 (F, BW, VL, VBMI2) and FMA as well; elsewhere it
-// takes no word and returns 0.
-// The bytes before *p that scan_words may read: a buffer it scans has that
-// many readable bytes before its start.
-const size_t SCAN_READS_BEFORE = 16;
+// blank (or nothing) before it, with SCAN_READS_BEFORE readable bytes before
+// it. On x86-64 (but Windows) it takes words where the processor has AVX2
+// (with BMI1, BMI2 and POPCNT); elsewhere, and without them, it takes no
+// word and returns 0.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && FLT_EVAL_METHOD == 0
 #define SCAN_WORDS_VECTOR 1  // doubles evaluated as doubles: no x87 excess precision
 int scan_words(const char **p, const char *end, double *out, int n);
 #else
 inline int scan_words(const char **, const char *, double *, int) { return 0; }
 #endif
+
+// The bytes before *p that scan_words may read: a word's 16 that end after it.
+const size_t SCAN_READS_BEFORE = 16;
 
 // The fast path reads the number's first eight bytes at once and converts
 // its digits without a loop: up to 7 digits, with or without a point among
@@ -90,9 +90,9 @@ inline uint64_t digits_value(uint64_t w, int n)
 // Powers of ten up to 1e6, exact doubles.
 const double exact_pow10[7] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 
-// The way scan_words takes: 0 SSE2, 1 AVX2 and BMI2, 2 AVX-512 as well.
-// Set at start to the best the processor has; the tests lower it to check
-// the others too.
+// The way scan_words takes: 0 none (it takes no word, scan_number reads
+// them all), 1 AVX2. Set at start to the best the processor has; the tests
+// lower it to check the others too.
 extern int vector_level;
 
 }  // namespace scan_detail
