@@ -1,11 +1,12 @@
 #include "nrutil.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <cstring>
 
 #include "../PLATFORM/console.h"
 #include "regions.h"
@@ -17,14 +18,11 @@
 #define REGIONS 0
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define NRUTIL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NRUTIL_ASAN 1
+#ifndef __has_feature
+#define __has_feature(x) 0  // GCC's: it tells by __SANITIZE_ADDRESS__
 #endif
-#endif
-#ifdef NRUTIL_ASAN
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+#define NRUTIL_ASAN 1
 #include <sanitizer/asan_interface.h>
 const size_t LINE_GAP = 32;  // poisoned after each line, as after a block
 #else
@@ -43,6 +41,7 @@ struct Region {
 };
 Region regions[32];  // a few matrices live at once; beyond, lines of their own
 int region_count;
+Region spare;  // the region given back last, its pages still in; size 0: none
 #ifndef NRUTIL_PAGES
 #define NRUTIL_PAGES -1  // a bench build's fixed kind of pages: 0 small, 1 huge
 #endif
@@ -52,10 +51,9 @@ int pinned_pages = NRUTIL_PAGES;  // -1: as chosen
 const size_t HUGE_PAGE = size_t(2) << 20, SMALL_PAGE = 4096;
 PageChoice pages;  // the process's choice, carried from region to region
 
-// Faults a region in, a huge page's worth (a step) at a time, writing each
-// page once (some hosts defer a small page's cost to its first write). Each
-// step takes the kind that the timings of the steps before chose (those of
-// the regions before at first), or the pinned kind. False without memory.
+// Faults n bytes in, a huge page's worth (a step) at a time, writing each
+// page once (some hosts defer a small page's cost to its first write), each
+// step of the kind the timings before chose, or of the pinned kind.
 bool fill(char *p, size_t n)  // p on a huge page boundary
 {
     int advised = -1;
@@ -66,24 +64,22 @@ bool fill(char *p, size_t n)  // p on a huge page boundary
         if (pages.huge != advised) madvise(p + done, n - done, pages.huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
         advised = pages.huge;
 #endif
-        timespec t0, t1;
-        clock_gettime(CLOCK_MONOTONIC, &t0);
-#ifdef MADV_POPULATE_WRITE
-        if (madvise(p + done, step, MADV_POPULATE_WRITE) != 0 && errno != EINVAL)
-            return false;  // EINVAL: old kernel
+        const auto t0 = std::chrono::steady_clock::now();
+#ifdef MADV_POPULATE_WRITE  // EINVAL: a kernel without it
+        if (madvise(p + done, step, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) return false;
 #endif
         for (size_t o = done; o < done + step; o += SMALL_PAGE) static_cast<volatile char *>(p)[o] = 0;
-        clock_gettime(CLOCK_MONOTONIC, &t1);
-        if (step == HUGE_PAGE)
-            pages = next_pages(pages, double(t1.tv_sec - t0.tv_sec) + double(t1.tv_nsec - t0.tv_nsec) * 1e-9);
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - t0;
+        if (step == HUGE_PAGE) pages = next_pages(pages, seconds.count());
     }
     return true;
 }
 #endif
 
 // The lines of a large matrix, stride bytes apart, zero-filled: null and
-// *stride 0 for a matrix to take line by line (small, or no room in the
-// table), null and *stride set when its memory cannot be had.
+// *stride 0 for lines of their own (small, or no room in the table), null
+// and *stride set without memory. The region given back last, if no larger,
+// starts it (unless a kind is pinned): clearing pages costs less than fresh.
 char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nlines, size_t *stride)
 {
     *stride = 0;
@@ -94,13 +90,19 @@ char *region_take([[maybe_unused]] size_t line_bytes, [[maybe_unused]] int nline
         return nullptr;
     *stride = s;
     if (impossible) return nullptr;
-    size_t used = s * n, size = (used + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    size_t used = s * n, size = (used + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE, kept = 0;
     void *m = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return nullptr;
     char *raw = static_cast<char *>(m), *base = raw + (-reinterpret_cast<uintptr_t>(m) & (HUGE_PAGE - 1));
     if (base > raw) munmap(raw, size_t(base - raw));  // base on a huge page boundary, the ends given back
     munmap(base + size, size_t(raw + HUGE_PAGE - base));
-    if (!fill(base, (used + SMALL_PAGE - 1) / SMALL_PAGE * SMALL_PAGE)) return munmap(base, size), nullptr;
+#ifdef MREMAP_FIXED
+    if (spare.size && spare.size <= size && pinned_pages < 0 &&
+        mremap(spare.base, spare.size, spare.size, MREMAP_MAYMOVE | MREMAP_FIXED, base) == base)
+        memset(base, 0, kept = std::min(spare.size, used)), spare.size = 0;
+#endif
+    if (spare.size) munmap(spare.base, spare.size), spare.size = 0;
+    if (!fill(base + kept, used - kept)) return munmap(base, size), nullptr;
     for (size_t i = 0; LINE_GAP && i < n; i++) ASAN_POISON_MEMORY_REGION(base + i * s + line_bytes, LINE_GAP);
     ASAN_POISON_MEMORY_REGION(base + used, size - used);
     regions[region_count++] = Region{base, size, s, n};
@@ -125,7 +127,8 @@ void give_back(void *p)
     // Kept poisoned and unusable: a line used after its region went is caught.
     mmap(r.base, r.size, PROT_NONE, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
 #elif REGIONS
-    munmap(r.base, r.size);
+    if (spare.size) munmap(spare.base, spare.size);
+    spare = r;
 #endif
     regions[k] = regions[--region_count];
 }
@@ -170,17 +173,16 @@ int regions_in_use(void) { return REGIONS ? region_count : -1; }
 
 void regions_pin_pages(int kind) { pinned_pages = kind; }
 
-// Which pages are cheaper differs from host to host and from minute to
-// minute (a virtual machine's host takes back the free memory huge pages come
-// from; pages freed moments before are cheap to take again), so both are
-// timed, a step at a time, each kind judged on the lowest of its latest
-// PAGE_TIMINGS timings: a timing thrown high (the core lent to another
-// process) counts for nothing, a lasting rise shows within that many steps.
-// A kind's first PAGE_TIMINGS steps after the other can only show it cheaper:
-// they may pay for what the other left (small pages after huge ones, backed
-// afresh by the host). The kinds take turns until each has two timings; then
-// the cheaper goes on, the other timed again once the steps since cost
-// PROBE_SHARE times its judged cost (so adding about 1/PROBE_SHARE).
+// Which pages are cheaper differs from host to host and minute to minute (a
+// virtual machine's host takes back the free memory huge pages come from;
+// pages freed moments before are cheap to take again), so both kinds are
+// timed a step at a time, each judged on the lowest of its latest
+// PAGE_TIMINGS timings: one thrown high (the core lent to another process)
+// counts for nothing, a lasting rise shows within that many steps. A kind's
+// first PAGE_TIMINGS steps after the other can only show it cheaper (they
+// may pay for what the other left). The kinds take turns until each has two
+// timings; then the cheaper goes on, the other timed again once the steps
+// since cost PROBE_SHARE times its judged cost (adding about 1/PROBE_SHARE).
 PageChoice next_pages(PageChoice c, double seconds)
 {
     const double PROBE_SHARE = 16;

@@ -21,9 +21,8 @@ int **imatrice(int NbCol, int NbLig);
 double **dmatrice(int NbCol, int NbLig);
 long double **ldmatrice(int NbCol, int NbLig);
 
-// Lines 0 to NbLig-1, then the pointer array; a null matrix releases
-// nothing. frusmatrice first prints "\n NbLig en frusmatrice %d " and waits
-// for one key press.
+// Lines 0 to NbLig-1, then the pointer array (a null matrix: nothing).
+// frusmatrice first prints "\n NbLig en frusmatrice %d " and waits for a key.
 void frfmatrice(float **Mat, int NbLig);
 void frucmatrice(unsigned char **Mat, int NbLig);
 void frusmatrice(unsigned short **Mat, int NbLig);

@@ -217,6 +217,25 @@ TEST(Regions, RegionStaysUntilItsLastLineIsGivenBack)
     free(m);
 }
 
+TEST(Regions, NextRegionAfterOneGivenBackIsZeroFilledWhateverItsSize)
+{
+    // The region given back last may start the next one, its pages kept:
+    // every cell of the next one is 0 however the last was written, be it
+    // smaller (the 16-bit samples, then dtab), as large or larger.
+    for (int lines : {LINES, 2 * LINES, 4 * LINES}) {
+        int **samples = imatrice(COLS, 2 * LINES);
+        ASSERT_NE(samples, nullptr);
+        for (int l = 0; l < 2 * LINES; l++)
+            for (int c = 0; c < COLS; c++) samples[l][c] = -1;
+        frimatrice(samples, 2 * LINES);
+        double **m = dmatrice(COLS, lines);
+        ASSERT_NE(m, nullptr);
+        for (int l = 0; l < lines; l++)
+            for (int c = 0; c < COLS; c++) ASSERT_EQ(m[l][c], 0.0) << lines << ": " << l << " " << c;
+        frdmatrice(m, lines);
+    }
+}
+
 TEST(Regions, MoreMatricesThanRegionsAndAgain)
 {
     // Beyond the regions' table the rest take their lines one by one;
