@@ -41,7 +41,7 @@ struct Region {
 };
 Region regions[32];  // a few matrices live at once; beyond, lines of their own
 int region_count;
-Region spare;  // the region given back last, its pages still in; size 0: none
+[[maybe_unused]] Region spare;  // the region given back last, its pages still in; size 0: none
 #ifndef NRUTIL_PAGES
 #define NRUTIL_PAGES -1  // a bench build's fixed kind of pages: 0 small, 1 huge
 #endif
