@@ -87,9 +87,9 @@ void check_search(void)
     fclose(kept);
     free(text);
     if (getenv("NADIR_FUZZ_STDOUT")) fputs(shown.c_str(), stdout);
-    const size_t at = shown.find(summary);
-    if (stopped || at == std::string::npos ||
-        shown.compare(shown.size() - located.size(), located.size(), located)) {
+    const bool ends_located = shown.size() >= located.size() &&
+                              shown.compare(shown.size() - located.size(), located.size(), located) == 0;
+    if (stopped || shown.find(summary) == std::string::npos || !ends_located) {
         fprintf(stderr, "fuzz_grid: the search printed\n%s\nwhere the oracle expects\n%s\n...\n%s\n",
                 shown.c_str(), summary.c_str(), located.c_str());
         abort();
